@@ -1,0 +1,16 @@
+// The configuration dialog of a terminal: port, rate and connection, saved to DctDrv.ini.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "lib/Exceptions.h"
+
+namespace dct {
+
+// The whole of DctConfigure but its exception handling: reads the terminal's section (when it has
+// one), shows the modal dialog preset from it, returns 0 when it closed with OK (modal result 1)
+// and -5 otherwise. Exceptions leave it; the exported function turns them into -5.
+int32_t ConfigureTerminal(int32_t number, const AnsiString& directory);
+
+}  // namespace dct

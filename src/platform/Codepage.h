@@ -1,0 +1,20 @@
+// Conversion between the 8-bit text of the host (the system's ANSI code page) and UTF-16,
+// and the 8-bit case mapping of that code page.
+//
+// win32: MultiByteToWideChar/WideCharToMultiByte with CP_ACP and CharLowerBuffA, as the host's
+// own strings are converted. posix: Windows-1251, the code page of the systems the host ships to.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace dct::platform {
+
+std::u16string AnsiToUtf16(std::string_view text);
+std::string Utf16ToAnsi(std::u16string_view text);
+
+// A copy of the text lowercased with the code page's 8-bit mapping (Cyrillic as well as Latin).
+std::string AnsiLowerCase(std::string_view text);
+std::string AnsiUpperCase(std::string_view text);
+
+}  // namespace dct::platform

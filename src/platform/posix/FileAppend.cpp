@@ -1,0 +1,73 @@
+#include "platform/FileAppend.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/posix/NativePath.h"
+
+namespace dct::platform {
+namespace {
+
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd() {
+        if (fd_ >= 0) {
+            int saved = errno;
+            ::close(fd_);
+            errno = saved;
+        }
+    }
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+// Windows share modes are mandatory; here an advisory lock taken without waiting stands in for
+// them between cooperating processes (the library and its tools all take it).
+AppendResult AppendToFile(const std::string& path, std::string_view bytes, AppendShare) {
+    const bool existed = FileExists(path);
+    UniqueFd fd(::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    if (!fd) return {existed ? AppendStatus::CannotOpen : AppendStatus::CannotCreate, static_cast<unsigned long>(errno)};
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return {AppendStatus::CannotOpen, static_cast<unsigned long>(errno)};
+    if (::lseek(fd.get(), 0, SEEK_END) < 0) return {AppendStatus::CannotWrite, static_cast<unsigned long>(errno)};
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd.get(), p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return {AppendStatus::CannotWrite, static_cast<unsigned long>(errno)};
+        p += n, left -= static_cast<std::size_t>(n);
+    }
+    return {};
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(NativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+std::string ExpandFileName(const std::string& path) {
+    std::string native = NativePath(path);
+    if (!native.empty() && native[0] == '/') return native;
+    char cwd[PATH_MAX];
+    if (!::getcwd(cwd, sizeof cwd)) return native;
+    return std::string(cwd) + "/" + native;
+}
+
+std::string SystemErrorMessage(unsigned long code) { return std::strerror(static_cast<int>(code)); }
+
+}  // namespace dct::platform

@@ -1,0 +1,36 @@
+#include "platform/Codepage.h"
+
+#include <windows.h>
+
+namespace dct::platform {
+
+std::u16string AnsiToUtf16(std::string_view text) {
+    if (text.empty()) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::u16string out(static_cast<std::size_t>(n), u'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), reinterpret_cast<wchar_t*>(out.data()), n);
+    return out;
+}
+
+std::string Utf16ToAnsi(std::u16string_view text) {
+    if (text.empty()) return {};
+    auto wide = reinterpret_cast<const wchar_t*>(text.data());
+    int n = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::string AnsiLowerCase(std::string_view text) {
+    std::string out(text);
+    if (!out.empty()) CharLowerBuffA(out.data(), static_cast<DWORD>(out.size()));
+    return out;
+}
+
+std::string AnsiUpperCase(std::string_view text) {
+    std::string out(text);
+    if (!out.empty()) CharUpperBuffA(out.data(), static_cast<DWORD>(out.size()));
+    return out;
+}
+
+}  // namespace dct::platform

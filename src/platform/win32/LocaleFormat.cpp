@@ -1,0 +1,55 @@
+#include "platform/LocaleFormat.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+
+namespace dct::platform {
+namespace {
+
+std::string LocaleString(LCTYPE type, const char* fallback) {
+    char buf[256];
+    int n = GetLocaleInfoA(GetThreadLocale(), type, buf, sizeof buf);
+    return n > 1 ? std::string(buf, static_cast<std::size_t>(n - 1)) : std::string(fallback);
+}
+
+int LocaleInt(LCTYPE type) { return std::atoi(LocaleString(type, "0").c_str()); }
+
+// The runtime derives its formats from the locale the same way at start-up: the short date as the
+// locale writes it, the long time from the 12/24-hour, leading-zero and AM/PM-position settings.
+FormatSettings ReadSystemSettings() {
+    FormatSettings s;
+    s.DecimalSeparator = LocaleString(LOCALE_SDECIMAL, ".")[0];
+    s.DateSeparator = LocaleString(LOCALE_SDATE, "/")[0];
+    s.TimeSeparator = LocaleString(LOCALE_STIME, ":")[0];
+    s.ShortDateFormat = LocaleString(LOCALE_SSHORTDATE, "m/d/yy");
+    s.TimeAMString = LocaleString(LOCALE_S1159, "am");
+    s.TimePMString = LocaleString(LOCALE_S2359, "pm");
+    std::string hour = LocaleInt(LOCALE_ITLZERO) == 0 ? "h" : "hh";
+    std::string prefix, postfix;
+    if (LocaleInt(LOCALE_ITIME) == 0) {
+        if (LocaleInt(LOCALE_ITIMEMARKPOSN) == 0)
+            postfix = " AMPM";
+        else
+            prefix = "AMPM ";
+    }
+    s.LongTimeFormat = prefix + hour + ":mm:ss" + postfix;
+    return s;
+}
+
+std::optional<FormatSettings>& Override() {
+    static std::optional<FormatSettings> value;
+    return value;
+}
+
+}  // namespace
+
+const FormatSettings& CurrentFormatSettings() {
+    if (Override()) return *Override();
+    static const FormatSettings system = ReadSystemSettings();
+    return system;
+}
+
+void OverrideFormatSettings(std::optional<FormatSettings> settings) { Override() = std::move(settings); }
+
+}  // namespace dct::platform
