@@ -1,0 +1,49 @@
+// A fresh simulated terminal for one test: its own device folder (DCT_TERMSIM_DIR points there while
+// the fixture lives) and, unless asked otherwise, the simulator registered in this process for
+// CLSID_Terminals, so that TTerminals::Connect creates simulator objects over that folder.
+//
+// Texts given to and read from the folder's files are UTF-8.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dct::test {
+
+class TermSimFixture {
+public:
+    enum class Activation {
+        InProcess,  // the simulator's class object is registered in this process (CoRegisterClassObject)
+        None,       // nothing is registered: the test arranges activation itself
+    };
+
+    explicit TermSimFixture(Activation activation = Activation::InProcess);
+    ~TermSimFixture();  // unregisters, removes the folder, unsets DCT_TERMSIM_DIR
+    TermSimFixture(const TermSimFixture&) = delete;
+    TermSimFixture& operator=(const TermSimFixture&) = delete;
+
+    const std::filesystem::path& Folder() const { return folder_; }
+
+    // records.csv: one record per element, fields joined by ';'.
+    void WriteRecords(const std::vector<std::vector<std::string>>& records) const;
+    // faults.ini, verbatim, e.g. "[BeginReport]\nStatus=7\nDescription=No link\n".
+    void WriteFaults(std::string_view iniText) const;
+    // Writes any file of the folder verbatim.
+    void WriteFile(std::string_view name, std::string_view bytes) const;
+
+    // The call log, one element per line; empty before the first call.
+    std::vector<std::string> Calls() const;
+    void ClearCalls() const;
+    // records.csv and table.csv split into fields; tasks.log line by line.
+    std::vector<std::vector<std::string>> Records() const;
+    std::vector<std::vector<std::string>> Table() const;
+    std::vector<std::string> Tasks() const;
+
+private:
+    std::filesystem::path folder_;
+    bool registered_ = false;
+};
+
+}  // namespace dct::test

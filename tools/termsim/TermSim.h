@@ -1,0 +1,41 @@
+// Terminal-server simulator: an object that behaves as the terminal-communication server does
+// (coclass Terminals, interface ITerminals) over a simulated device kept in a folder of plain files.
+//
+// The folder is DCT_TERMSIM_DIR when that variable is set when an object is created, else
+// DefaultDeviceFolder(). Files: records.csv, table.csv, tasks.log, faults.ini, calls.log (README.md).
+#pragma once
+
+#include <filesystem>
+
+#include "ComBase.h"
+#include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
+#include "platform/ComPtr.h"
+
+namespace dct::termsim {
+
+inline constexpr const char* kFolderVariable = "DCT_TERMSIM_DIR";
+
+// %LOCALAPPDATA%\DctTermSim on Windows; $XDG_DATA_HOME/dct-termsim or ~/.local/share/dct-termsim elsewhere.
+std::filesystem::path DefaultDeviceFolder();
+// The folder an object created now would use.
+std::filesystem::path DeviceFolder();
+// Sets DCT_TERMSIM_DIR in this process's environment (an empty path removes it).
+void SetDeviceFolderVariable(const std::filesystem::path& folder);
+
+// A new simulator object, one reference.
+platform::ComPtr<ITerminals> CreateTerminals();
+// A class factory that makes simulator objects.
+platform::ComPtr<IClassFactory> CreateClassFactory();
+
+// Makes CLSID_Terminals creatable in this process without any registration outside it
+// (CoRegisterClassObject). Calls nest: the class stays registered until as many UnregisterInProcess.
+HRESULT RegisterInProcess();
+void UnregisterInProcess();
+
+// Simulator objects alive now, and made since the process started.
+long LiveObjects();
+long ObjectsCreated();
+// Objects and class-factory locks that keep a server module loaded.
+bool CanUnload();
+
+}  // namespace dct::termsim

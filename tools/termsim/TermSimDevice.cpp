@@ -1,0 +1,292 @@
+#include "TermSimDevice.h"
+
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+namespace dct::termsim {
+namespace {
+
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
+    return text;
+}
+
+// Decimal with an optional sign, or hexadecimal after 0x (taken as the 32 bits it spells).
+std::optional<int64_t> ParseNumber(std::string_view text) {
+    text = Trim(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    uint64_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+    int64_t signedValue = base == 16 ? static_cast<int32_t>(static_cast<uint32_t>(value)) : static_cast<int64_t>(value);
+    return negative ? -signedValue : signedValue;
+}
+
+std::optional<std::string> ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string bytes = text.str();
+    // Editors on Windows like to start UTF-8 files with a byte-order mark.
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.erase(0, 3);
+    return bytes;
+}
+
+std::vector<std::string_view> Lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+}  // namespace
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        auto b = static_cast<unsigned char>(text[i]);
+        char32_t c;
+        int extra;
+        if (b < 0x80) c = b, extra = 0;
+        else if ((b & 0xE0) == 0xC0) c = b & 0x1F, extra = 1;
+        else if ((b & 0xF0) == 0xE0) c = b & 0x0F, extra = 2;
+        else if ((b & 0xF8) == 0xF0) c = b & 0x07, extra = 3;
+        else c = 0xFFFD, extra = 0;
+        if (extra > 0 && i + extra >= text.size()) {  // cut short at the end
+            out.push_back(u'\uFFFD');
+            break;
+        }
+        bool valid = true;
+        for (int k = 1; k <= extra; ++k) {
+            auto cont = static_cast<unsigned char>(text[i + k]);
+            if ((cont & 0xC0) != 0x80) valid = false;
+            c = (c << 6) | (cont & 0x3F);
+        }
+        i += valid ? 1 + extra : 1;
+        if (!valid) c = 0xFFFD;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(c));
+        }
+    }
+    return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::string JoinCsvLine(const Record& fields) {
+    std::string line;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i) line.push_back(';');
+        std::string field = Utf16ToUtf8(fields[i]);
+        if (field.find_first_of(";\"\r\n") == std::string::npos) {
+            line += field;
+            continue;
+        }
+        line.push_back('"');
+        for (char c : field) {
+            if (c == '"') line.push_back('"');
+            line.push_back(c);
+        }
+        line.push_back('"');
+    }
+    return line;
+}
+
+Record SplitCsvLine(std::string_view line) {
+    Record fields;
+    std::string field;
+    size_t i = 0;
+    for (;;) {
+        field.clear();
+        if (i < line.size() && line[i] == '"') {
+            ++i;
+            while (i < line.size()) {
+                if (line[i] == '"') {
+                    if (i + 1 < line.size() && line[i + 1] == '"') {
+                        field.push_back('"');
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                field.push_back(line[i++]);
+            }
+            // Anything between the closing quote and the separator belongs to the field as well.
+            while (i < line.size() && line[i] != ';') field.push_back(line[i++]);
+        } else {
+            while (i < line.size() && line[i] != ';') field.push_back(line[i++]);
+        }
+        fields.push_back(Utf8ToUtf16(field));
+        if (i >= line.size()) break;
+        ++i;  // the separator
+    }
+    return fields;
+}
+
+const Fault& FaultSettings::For(std::string_view operation) const {
+    static const Fault none;
+    auto it = Operations.find(Lower(operation));
+    return it == Operations.end() ? none : it->second;
+}
+
+FaultSettings ParseFaults(std::string_view text) {
+    FaultSettings settings;
+    std::string section;
+    for (std::string_view raw : Lines(text)) {
+        std::string_view line = Trim(raw);
+        if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+        if (line.front() == '[') {
+            size_t close = line.find(']');
+            section = Lower(Trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1)));
+            continue;
+        }
+        size_t eq = line.find('=');
+        if (eq == std::string_view::npos || section.empty()) continue;
+        std::string key = Lower(Trim(line.substr(0, eq)));
+        std::string_view value = Trim(line.substr(eq + 1));
+        auto number = ParseNumber(value);
+        if (section == "device") {
+            if (key == "enabled" && number) settings.Enabled = *number != 0;
+            else if (key == "fieldcount" && number) settings.FieldCount = static_cast<int>(*number);
+            else if (key == "description") settings.DisabledDescription = Utf8ToUtf16(value);
+            continue;
+        }
+        Fault& fault = settings.Operations[section];
+        if (key == "status" && number) fault.Status = static_cast<int32_t>(*number);
+        else if (key == "description") fault.Description = Utf8ToUtf16(value);
+        else if (key == "hresult" && number) fault.HResult = static_cast<int32_t>(*number);
+        else if (key == "errorinfo") fault.ErrorInfo = Utf8ToUtf16(value);
+        else if (key == "delayms" && number && *number > 0) fault.DelayMs = static_cast<unsigned>(*number);
+    }
+    return settings;
+}
+
+std::string LogString(std::u16string_view text) {
+    std::string out = "\"";
+    for (char c : Utf16ToUtf8(text)) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '"': out += "\\\""; break;
+            // One call, one line: line breaks inside a value are written as escapes.
+            case '\r': out += "\\r"; break;
+            case '\n': out += "\\n"; break;
+            default: out.push_back(c);
+        }
+    }
+    out.push_back('"');
+    return out;
+}
+
+std::string LogStatus(int32_t hresult) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "!0x%08X", static_cast<unsigned>(hresult));
+    return buffer;
+}
+
+DeviceFiles::DeviceFiles(std::filesystem::path folder) : folder_(std::move(folder)) {
+    std::error_code ignored;
+    std::filesystem::create_directories(folder_, ignored);
+}
+
+FaultSettings DeviceFiles::ReadFaults() const {
+    auto text = ReadFile(folder_ / "faults.ini");
+    return text ? ParseFaults(*text) : FaultSettings{};
+}
+
+std::optional<std::vector<Record>> DeviceFiles::ReadRecords() const {
+    std::error_code ec;
+    auto path = folder_ / "records.csv";
+    if (!std::filesystem::exists(path, ec)) return std::vector<Record>{};
+    auto text = ReadFile(path);
+    if (!text) return std::nullopt;
+    std::vector<Record> records;
+    for (std::string_view line : Lines(*text))
+        if (!line.empty()) records.push_back(SplitCsvLine(line));
+    return records;
+}
+
+bool DeviceFiles::ClearRecords() const {
+    std::ofstream out(folder_ / "records.csv", std::ios::binary | std::ios::trunc);
+    return static_cast<bool>(out);
+}
+
+bool DeviceFiles::WriteTable(const std::vector<Record>& records, bool append) const {
+    std::string text;
+    for (const Record& r : records) text += JoinCsvLine(r) + "\n";
+    std::ofstream out(folder_ / "table.csv", std::ios::binary | (append ? std::ios::app : std::ios::trunc));
+    out << text;
+    return static_cast<bool>(out.flush());
+}
+
+bool DeviceFiles::AppendTask(std::u16string_view path) const { return Append("tasks.log", Utf16ToUtf8(path) + "\n"); }
+
+bool DeviceFiles::AppendCall(std::string_view line) const { return Append("calls.log", std::string(line) + "\n"); }
+
+bool DeviceFiles::Append(const char* name, std::string_view text) const {
+    std::ofstream out(folder_ / name, std::ios::binary | std::ios::app);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    return static_cast<bool>(out.flush());
+}
+
+}  // namespace dct::termsim

@@ -1,0 +1,68 @@
+// The simulated device: its folder of plain files, the fault-injection settings and the call log.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dct::termsim {
+
+using Record = std::vector<std::u16string>;
+
+std::u16string Utf8ToUtf16(std::string_view text);
+std::string Utf16ToUtf8(std::u16string_view text);
+
+// One line of ';'-separated fields. A field holding ';', '"' or a line break is put between double
+// quotes with its quotes doubled; such fields are read back the same way.
+std::string JoinCsvLine(const Record& fields);
+Record SplitCsvLine(std::string_view line);
+
+// What faults.ini asks of one operation (a section named after it).
+struct Fault {
+    std::optional<int32_t> Status;            // Status=: the status the operation returns instead
+    std::optional<std::u16string> Description;  // Description=: Get_ResultDescription after it
+    int32_t HResult = 0;                      // HResult=0x...: negative fails the call at COM level
+    std::optional<std::u16string> ErrorInfo;  // ErrorInfo=: error object set before failing
+    unsigned DelayMs = 0;                     // DelayMs=: wait before answering
+};
+
+struct FaultSettings {
+    bool Enabled = true;                   // [Device] Enabled=0 makes the device unusable
+    std::optional<int> FieldCount;         // [Device] FieldCount=N overrides the reported count
+    std::optional<std::u16string> DisabledDescription;  // [Device] Description=
+    std::map<std::string, Fault> Operations;  // keyed by the lower-cased operation name
+
+    const Fault& For(std::string_view operation) const;
+};
+
+// Parses the text of faults.ini (UTF-8; ';' and '#' begin comment lines; names ignore case).
+FaultSettings ParseFaults(std::string_view text);
+
+// Formats call-log values: signed or unsigned decimal, strings quoted with \ and " escaped.
+std::string LogString(std::u16string_view text);
+std::string LogStatus(int32_t hresult);  // "!0x80004005"
+
+class DeviceFiles {
+public:
+    explicit DeviceFiles(std::filesystem::path folder);
+    const std::filesystem::path& Path() const { return folder_; }
+
+    FaultSettings ReadFaults() const;
+    // The collected records; nothing when the file cannot be read (a missing file is an empty device).
+    std::optional<std::vector<Record>> ReadRecords() const;
+    bool ClearRecords() const;
+    bool WriteTable(const std::vector<Record>& records, bool append) const;
+    bool AppendTask(std::u16string_view path) const;
+    bool AppendCall(std::string_view line) const;
+
+private:
+    bool Append(const char* name, std::string_view text) const;
+
+    std::filesystem::path folder_;
+};
+
+}  // namespace dct::termsim
