@@ -1,0 +1,37 @@
+#include "platform/Registry.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/win32/Handle.h"
+
+namespace dct::platform {
+namespace {
+RegistryReader& Override() {
+    static RegistryReader reader;
+    return reader;
+}
+}  // namespace
+
+RegistryValue ReadRegistryValue(RegistryRoot root, const std::string& key, const std::string& name,
+                                std::size_t bufferSize) {
+    if (Override()) return Override()(root, key, name, bufferSize);
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(root == RegistryRoot::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, key.c_str(), 0,
+                      KEY_READ, &opened) != ERROR_SUCCESS)
+        return {RegistryStatus::CannotOpenKey, 0, {}};
+    UniqueRegKey owner(opened);
+    std::vector<char> buffer(bufferSize);
+    DWORD type = 0;
+    DWORD size = static_cast<DWORD>(buffer.size());
+    // A value longer than the buffer fails with ERROR_MORE_DATA: that counts as a failed read.
+    if (RegQueryValueExA(owner.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
+        ERROR_SUCCESS)
+        return {RegistryStatus::CannotQuery, 0, {}};
+    return {RegistryStatus::Ok, type, std::string(buffer.data(), size)};
+}
+
+void OverrideRegistry(RegistryReader reader) { Override() = std::move(reader); }
+
+}  // namespace dct::platform
