@@ -128,3 +128,67 @@ AnsiString PointerToHex(uintptr_t value) {
 }
 
 }  // namespace dct
+
+namespace dct {
+
+AnsiString Format(std::string_view format, std::initializer_list<FormatArg> args) {
+    auto invalid = [&] {
+        return EConvertError("Format '" + AnsiString(format) + "' invalid or incompatible with argument");
+    };
+    AnsiString out;
+    auto next = args.begin();
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != '%') {
+            out.push_back(format[i]);
+            continue;
+        }
+        if (++i >= format.size()) throw invalid();
+        if (format[i] == '%') {
+            out.push_back('%');
+            continue;
+        }
+        bool left = false;
+        if (format[i] == '-') left = true, ++i;
+        int width = 0, precision = -1;
+        while (i < format.size() && format[i] >= '0' && format[i] <= '9') width = width * 10 + (format[i++] - '0');
+        if (i < format.size() && format[i] == '.') {
+            precision = 0;
+            ++i;
+            while (i < format.size() && format[i] >= '0' && format[i] <= '9')
+                precision = precision * 10 + (format[i++] - '0');
+        }
+        if (i >= format.size() || next == args.end()) throw invalid();
+        const FormatArg& arg = *next++;
+        AnsiString piece;
+        const char kind = static_cast<char>(format[i] | 0x20);
+        if (kind == 'd' || kind == 'u' || kind == 'x') {
+            const int64_t* v = std::get_if<int64_t>(&arg.value);
+            if (!v) throw invalid();
+            bool negative = kind == 'd' && *v < 0;
+            uint64_t magnitude = kind == 'd' ? (negative ? 0 - static_cast<uint64_t>(*v) : static_cast<uint64_t>(*v))
+                                             : static_cast<uint32_t>(*v);
+            char buf[32];
+            std::snprintf(buf, sizeof buf, kind == 'x' ? "%llX" : "%llu", static_cast<unsigned long long>(magnitude));
+            piece = buf;
+            if (precision > 0 && static_cast<int>(piece.size()) < precision)
+                piece.insert(0, static_cast<std::size_t>(precision) - piece.size(), '0');
+            if (negative) piece.insert(0, 1, '-');
+        } else if (kind == 's') {
+            const AnsiString* v = std::get_if<AnsiString>(&arg.value);
+            if (!v) throw invalid();
+            piece = precision >= 0 ? v->substr(0, static_cast<std::size_t>(precision)) : *v;
+        } else if (kind == 'p') {
+            const uintptr_t* v = std::get_if<uintptr_t>(&arg.value);
+            if (!v) throw invalid();
+            piece = PointerToHex(*v);
+        } else {
+            throw invalid();
+        }
+        if (static_cast<int>(piece.size()) < width)
+            piece.insert(left ? piece.size() : 0, static_cast<std::size_t>(width) - piece.size(), ' ');
+        out += piece;
+    }
+    return out;
+}
+
+}  // namespace dct

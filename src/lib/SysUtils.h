@@ -39,3 +39,30 @@ AnsiString IntToHexMin(uint32_t value);
 AnsiString PointerToHex(uintptr_t value);
 
 }  // namespace dct
+
+#include <initializer_list>
+#include <variant>
+
+namespace dct {
+
+// One argument of Format: an integer, a text or an address.
+struct FormatArg {
+    std::variant<int64_t, AnsiString, uintptr_t> value;
+    FormatArg(int v) : value(int64_t{v}) {}
+    FormatArg(long v) : value(int64_t{v}) {}
+    FormatArg(long long v) : value(int64_t{v}) {}
+    FormatArg(unsigned v) : value(int64_t{v}) {}
+    FormatArg(unsigned long v) : value(int64_t(v)) {}
+    FormatArg(const char* v) : value(AnsiString(v ? v : "")) {}
+    FormatArg(std::string_view v) : value(AnsiString(v)) {}
+    FormatArg(const AnsiString& v) : value(v) {}
+    FormatArg(const void* v) : value(reinterpret_cast<uintptr_t>(v)) {}
+};
+
+// The runtime's Format for the directives this library uses: %d, %u, %x (upper-case digits), %s,
+// %p (eight upper-case hex digits) and %%, with an optional "-", width and ".precision"
+// (minimum digits for numbers, maximum characters for texts). A directive whose argument is missing
+// or of the wrong kind raises EConvertError "Format '%s' invalid or incompatible with argument".
+AnsiString Format(std::string_view format, std::initializer_list<FormatArg> args);
+
+}  // namespace dct

@@ -1,0 +1,32 @@
+#include "drv/dct/DctDriver.h"
+
+#include "drv/dct/drivers/opticon_zebex/Umain.h"
+
+namespace dct {
+namespace {
+
+// A record is handed over unless its quantity lies below the double nearest to 1e-5; a quantity
+// that is not a number is handed over too (it is not below anything).
+bool QuantityHandedOver(double quantity) { return !(quantity < 1e-5); }
+
+}  // namespace
+
+std::unique_ptr<TDctDriver> TDctDriver::CreateConcreteDriver(const AnsiString& parameters) {
+    return std::make_unique<TdctOpticon9728Driver>(parameters);
+}
+
+int32_t TDctDriver::EnumData(bool clearAfter, const TDctEnumCallback& callback) {
+    const int32_t status = BeginReading();
+    if (status != 0) return status;
+    double quantity = 0;
+    for (;;) {
+        FEnumCode.clear();
+        if (!NextRecord(FEnumCode, quantity)) break;
+        if (!FEnumCode.empty() && QuantityHandedOver(quantity)) callback(FEnumCode.c_str(), quantity);
+    }
+    FEnumCode.clear();
+    EndReading(clearAfter);
+    return status;
+}
+
+}  // namespace dct

@@ -1,0 +1,212 @@
+#include "drv/dct/drivers/opticon_zebex/Umain.h"
+
+#include <chrono>
+#include <thread>
+
+#include "drv/dct/dctIntf.h"
+#include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
+#include "drv/dct/drivers/opticon_zebex/UService.h"
+#include "lib/DateTimeFormat.h"
+#include "lib/SysUtils.h"
+#include "lib/commutil.h"
+#include "lib/cp1251.h"
+#include "lib/parmstr.h"
+#include "platform/Clock.h"
+#include "platform/FileAppend.h"
+#include "platform/LocaleFormat.h"
+
+namespace dct {
+namespace {
+
+constexpr auto kDriverName = Cp1251(u8"Терминал сбора данных Opicon&Zebex");
+constexpr int16_t kVariantTrue = -1;
+
+// Another host process sharing the settings folder may hold the log for a moment; wait for it
+// rather than lose the line.
+constexpr auto kLogRetryFor = std::chrono::milliseconds(250);
+constexpr auto kLogRetryStep = std::chrono::milliseconds(10);
+
+// The separator the locale expects, put in place of the first '.' and the first ','.
+AnsiString LocalizeDecimal(AnsiString text, char separator) {
+    if (separator != '.') {
+        if (auto at = text.find('.'); at != AnsiString::npos) text[at] = separator;
+    }
+    if (separator != ',') {
+        if (auto at = text.find(','); at != AnsiString::npos) text[at] = separator;
+    }
+    return text;
+}
+
+}  // namespace
+
+TdctOpticon9728Driver::TdctOpticon9728Driver(const AnsiString& parameters) {
+    TParametersString params(parameters);
+    FPort = StrToIntDef(params.GetParam("com", "1"), 1);
+    FBaud = StrToIntDef(params.GetParam("baud", "1"), 1);
+    FSettingsDir = params.GetParam("DF", "");
+}
+
+TdctOpticon9728Driver::~TdctOpticon9728Driver() = default;
+
+void TdctOpticon9728Driver::Destroy() {
+    if (!FClient) return;  // never create or start the server just to tear down
+    FClient->Disconnect();
+    FClient.reset();
+}
+
+AnsiString TdctOpticon9728Driver::DriverName() const { return kDriverName.str(); }
+
+void TdctOpticon9728Driver::CheckInitCpt() {
+    if (FClient) return;
+    FClient = std::make_unique<TTerminals>();
+    // The first call connects; port and rate reach the server only here, once per driver.
+    FClient->Set_PortNumber(FPort);
+    FClient->Set_BaudRate(FBaud);
+}
+
+bool TdctOpticon9728Driver::DeviceUsable() { return FClient->Get_DeviceEnabled() != 0; }
+
+int32_t TdctOpticon9728Driver::BeginReading() {
+    CheckInitCpt();
+    int32_t result = 0;
+    FClient->Connect();
+    if (!DeviceUsable()) return rc::InitFailed;
+    FClient->Set_ShowProgress(kVariantTrue);
+    FClient->Set_FormNumber(0);
+    FClient->ClearTableBuffer();
+    const int32_t status = FClient->BeginReport();
+    if (status != 0) {
+        result = status;
+        RaiseError(status);
+    }
+    if (FClient->GetFieldCount() < 2) {
+        result = rc::NotConfirmed;
+        RaiseError(status);
+    }
+    return result;
+}
+
+void TdctOpticon9728Driver::BeginWriting(bool fullTable) {
+    CheckInitCpt();
+    FClient->Connect();
+    if (!DeviceUsable()) {
+        FLastResult = rc::InitFailed;
+        return;
+    }
+    FFullTable = fullTable;
+    FClient->Set_FormNumber(0);
+    FClient->Set_ShowProgress(kVariantTrue);
+    FClient->ClearTableBuffer();
+    if (const int32_t status = FClient->BeginDownLoadTable(); status != 0) RaiseError(status);
+}
+
+bool TdctOpticon9728Driver::NextRecord(AnsiString& code, double& quantity) {
+    code.clear();
+    CheckInitCpt();
+    if (FClient->GetRecord() != 0) return false;
+    code = FClient->GetField(1);
+    quantity = 0;
+    if (code.empty()) return true;
+    const AnsiString text = FClient->GetField(2);
+    if (text.empty()) return true;
+    const char separator = platform::CurrentFormatSettings().DecimalSeparator;
+    quantity = StrToFloat(LocalizeDecimal(text, separator), separator);
+    return true;
+}
+
+int32_t TdctOpticon9728Driver::AddRecord(const AnsiString& barcode, const AnsiString& text1, double,
+                                         const AnsiString& text2) {
+    CheckInitCpt();
+    if (!DeviceUsable()) return rc::InitFailed;
+    FClient->AddInTable(barcode);
+    FClient->AddInTable("0");
+    FClient->AddInTable(text1);
+    FClient->AddInTable(text2);
+    return 0;
+}
+
+void TdctOpticon9728Driver::EndReading(bool clearAfter) {
+    CheckInitCpt();
+    if (DeviceUsable()) {
+        if (const int32_t status = FClient->EndReport(); status != 0) RaiseError(status);
+        if (clearAfter) FClient->Clear();
+    } else {
+        RaiseError(rc::InitFailed);
+    }
+    FClient->Disconnect();
+}
+
+void TdctOpticon9728Driver::EndWriting() {
+    CheckInitCpt();
+    if (DeviceUsable()) {
+        const int32_t status = FFullTable ? FClient->DownLoadTable() : FClient->AddToTable();
+        if (status != 0) RaiseError(status);
+    } else {
+        RaiseError(rc::InitFailed);
+    }
+    FClient->Disconnect();
+}
+
+void TdctOpticon9728Driver::ClearTerm() {
+    CheckInitCpt();
+    FClient->Connect();
+    FLastResult = DeviceUsable() ? FClient->Clear() : rc::InitFailed;
+}
+
+void TdctOpticon9728Driver::InteractiveService() {
+    CheckInitCpt();
+    ShowServiceForm(FClient.get());
+}
+
+void TdctOpticon9728Driver::GetStateErr(AnsiString& text, int32_t& errorCode) {
+    text = FLastError;
+    errorCode = rc::ServerFailure;
+    FLastError.clear();
+    FLastResult = 0;
+}
+
+void TdctOpticon9728Driver::RaiseError(int32_t status) {
+    CheckInitCpt();
+    FLastResult = status != 0 ? rc::ServerFailure : 0;
+    FLastError = FClient->Get_ResultDescription();
+    AppendLogLine(FLastError, status);
+}
+
+void TdctOpticon9728Driver::RecordBoundaryFailure(const AnsiString& message, int32_t logStatus) {
+    FLastError = message;
+    FLastResult = rc::ServerFailure;
+    try {
+        AppendLogLine(message, logStatus);
+    } catch (const Exception&) {
+        // The host still gets the code and the text; a log that cannot be written must not hide them.
+    }
+}
+
+void TdctOpticon9728Driver::AppendLogLine(const AnsiString& text, int32_t status) {
+    const AnsiString path = ChangeFileExt(ConstructFileName(FSettingsDir, "DctDrv.ini"), ".log");
+    const AnsiString line = kDriverName.str() + "(" +
+                            DateTimeToStr(platform::LocalNow(), platform::CurrentFormatSettings()) + ") : " + text +
+                            "(" + IntToStr(status) + ")\r\n";
+    const auto deadline = std::chrono::steady_clock::now() + kLogRetryFor;
+    for (;;) {
+        const platform::AppendResult result = platform::AppendToFile(path, line, platform::AppendShare::None);
+        switch (result.Status) {
+            case platform::AppendStatus::Ok:
+                return;
+            case platform::AppendStatus::CannotOpen:
+                if (std::chrono::steady_clock::now() < deadline) {
+                    std::this_thread::sleep_for(kLogRetryStep);
+                    continue;
+                }
+                throw EFOpenError("Cannot open file \"" + platform::ExpandFileName(path) + "\". " +
+                                  platform::SystemErrorMessage(result.SystemError));
+            case platform::AppendStatus::CannotCreate:
+                throw EFCreateError("Cannot create file \"" + platform::ExpandFileName(path) + "\". " +
+                                    platform::SystemErrorMessage(result.SystemError));
+            case platform::AppendStatus::CannotWrite:
+                throw EStreamError("Stream write error");
+        }
+    }
+}
+
+}  // namespace dct
