@@ -1,0 +1,211 @@
+#include "lib/IniEngine.h"
+
+#include <array>
+
+#include "platform/Codepage.h"
+
+namespace dct::ini {
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// Names match with the code page's own case mapping, as the platform compares them.
+const std::array<unsigned char, 256>& FoldTable() {
+    static const std::array<unsigned char, 256> table = [] {
+        std::string all(256, '\0');
+        for (int c = 0; c < 256; ++c) all[c] = static_cast<char>(c);
+        std::string lower = platform::AnsiLowerCase(all);
+        std::array<unsigned char, 256> t{};
+        for (int c = 0; c < 256; ++c) t[c] = static_cast<unsigned char>(lower[c]);
+        return t;
+    }();
+    return table;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    const auto& fold = FoldTable();
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (fold[static_cast<unsigned char>(a[i])] != fold[static_cast<unsigned char>(b[i])]) return false;
+    return true;
+}
+
+// The platform takes every text as a C string: anything after a zero is not there.
+std::string_view CString(std::string_view s) {
+    std::size_t z = s.find('\0');
+    return z == std::string_view::npos ? s : s.substr(0, z);
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && IsBlank(static_cast<unsigned char>(s[b]))) ++b;
+    while (e > b && IsBlank(static_cast<unsigned char>(s[e - 1]))) --e;
+    return s.substr(b, e - b);
+}
+
+std::string_view TrimLeftBlanks(std::string_view s) {
+    std::size_t b = 0;
+    while (b < s.size() && IsBlank(static_cast<unsigned char>(s[b]))) ++b;
+    return s.substr(b);
+}
+
+// The section a key is looked up or created in: the query is trimmed, nameless sections never match.
+Section* FindForKey(Profile& p, std::string_view section) {
+    std::string_view q = TrimBlanks(section);
+    for (Section& s : p.sections)
+        if (!s.name.empty() && SameName(s.name, q)) return &s;
+    return nullptr;
+}
+
+// Section listing and erasing compare the name as given, untrimmed.
+std::vector<Section>::iterator FindExact(Profile& p, std::string_view section) {
+    for (auto it = p.sections.begin(); it != p.sections.end(); ++it)
+        if (!it->name.empty() && SameName(it->name, section)) return it;
+    return p.sections.end();
+}
+
+Key* FindKey(Section& s, std::string_view key) {
+    std::string_view q = TrimBlanks(key);
+    for (Key& k : s.keys)
+        if (SameName(k.name, q)) return &k;
+    return nullptr;
+}
+
+// Copies a value into a buffer of `size` characters, dropping a pair of enclosing quotes. When the
+// buffer is exactly one character short of the unquoted text, the platform still drops the last
+// character it copied, taking it for the closing quote; kept so that both builds read alike.
+std::string CopyEntry(std::string_view value, std::size_t size, bool stripQuotes) {
+    bool quoted = false;
+    if (stripQuotes && value.size() >= 2 && (value[0] == '\'' || value[0] == '"') && value.back() == value[0]) {
+        quoted = true;
+        value.remove_prefix(1);
+    }
+    std::string out(value.substr(0, size - 1));
+    if (quoted && size >= value.size() && !out.empty()) out.pop_back();
+    return out;
+}
+
+}  // namespace
+
+bool IsBlank(unsigned char c) { return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x1A || c == 0xA0; }
+
+Profile Parse(std::string_view bytes) {
+    Profile p;
+    if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+        p.bom = kUtf8Bom;
+        bytes.remove_prefix(kUtf8Bom.size());
+    }
+    p.sections.emplace_back();
+    Section* current = &p.sections.back();
+    const Key* previous = nullptr;
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        std::size_t lf = bytes.find('\n', pos);
+        std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
+        std::string_view line = TrimBlanks(bytes.substr(pos, end - pos));
+        pos = lf == std::string_view::npos ? bytes.size() : lf + 1;
+        if (line.empty()) continue;
+
+        if (line[0] == '[') {
+            std::size_t close = line.rfind(']');
+            if (close != std::string_view::npos && close > 0) {
+                p.sections.push_back(Section{std::string(CString(line.substr(1, close - 1))), {}});
+                current = &p.sections.back();
+                previous = nullptr;
+                continue;
+            }
+            // A '[' without a closing bracket is an ordinary line.
+        }
+
+        std::string_view name = line;
+        std::optional<std::string_view> value;
+        if (std::size_t eq = line.find('='); eq != std::string_view::npos) {
+            name = line.substr(0, eq);
+            while (!name.empty() && IsBlank(static_cast<unsigned char>(name.back()))) name.remove_suffix(1);
+            value = TrimLeftBlanks(line.substr(eq + 1));
+        }
+        // Runs of nameless entries ("=x") collapse into their first one.
+        if (!name.empty() || previous == nullptr || !previous->name.empty()) {
+            Key k{std::string(CString(name)), {}};
+            if (value) k.value = std::string(CString(*value));
+            current->keys.push_back(std::move(k));
+            previous = &current->keys.back();
+        }
+    }
+    return p;
+}
+
+std::string Serialize(const Profile& profile) {
+    std::string out = profile.bom;
+    for (const Section& s : profile.sections) {
+        if (!s.name.empty()) out.append("[").append(s.name).append("]\r\n");
+        for (const Key& k : s.keys) {
+            out.append(k.name);
+            if (k.value) out.append("=").append(*k.value);
+            out.append("\r\n");
+        }
+    }
+    return out;
+}
+
+std::string ReadValue(FileState state, std::string_view content, std::string_view section, std::string_view key,
+                      std::string_view fallback, std::size_t bufferSize) {
+    if (bufferSize == 0) return {};
+    section = CString(section), key = CString(key), fallback = CString(fallback);
+    while (!fallback.empty() && fallback.back() == ' ') fallback.remove_suffix(1);
+    if (state == FileState::Unreachable) return std::string(fallback.substr(0, bufferSize - 1));
+    if (key.empty()) return {};
+    Profile p = Parse(state == FileState::Present ? content : std::string_view{});
+    const Key* found = nullptr;
+    if (Section* s = FindForKey(p, section)) found = FindKey(*s, key);
+    return CopyEntry(found && found->value ? std::string_view(*found->value) : fallback, bufferSize, true);
+}
+
+std::vector<std::string> SectionNames(std::string_view content) {
+    std::vector<std::string> names;
+    for (Section& s : Parse(content).sections)
+        if (!s.name.empty()) names.push_back(std::move(s.name));
+    return names;
+}
+
+std::vector<std::string> KeyNames(std::string_view content, std::string_view section) {
+    std::vector<std::string> names;
+    Profile p = Parse(content);
+    auto it = FindExact(p, CString(section));
+    if (it == p.sections.end()) return names;
+    for (Key& k : it->keys)
+        if (!k.name.empty() && k.name[0] != ';' && k.value) names.push_back(std::move(k.name));
+    return names;
+}
+
+std::optional<std::string> WriteValue(std::string_view content, std::string_view section, std::string_view key,
+                                      std::string_view value) {
+    section = CString(section), key = CString(key);
+    std::string_view v = TrimLeftBlanks(CString(value));
+    Profile p = Parse(content);
+    Section* s = FindForKey(p, section);
+    if (!s) {
+        // A new section and a new key keep the caller's spelling, leading blanks dropped.
+        p.sections.push_back(Section{std::string(TrimLeftBlanks(section)), {}});
+        s = &p.sections.back();
+    }
+    Key* k = FindKey(*s, key);
+    if (!k) {
+        s->keys.push_back(Key{std::string(TrimLeftBlanks(key)), {}});
+        k = &s->keys.back();
+    } else if (k->value && *k->value == v) {
+        return std::nullopt;
+    }
+    k->value = std::string(v);
+    return Serialize(p);
+}
+
+std::optional<std::string> EraseSection(std::string_view content, std::string_view section) {
+    Profile p = Parse(content);
+    auto it = FindExact(p, CString(section));
+    if (it == p.sections.end()) return std::nullopt;
+    p.sections.erase(it);
+    return Serialize(p);
+}
+
+}  // namespace dct::ini

@@ -1,0 +1,138 @@
+#include "platform/ProfileStore.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+
+#include "lib/IniEngine.h"
+#include "platform/posix/NativePath.h"
+
+namespace dct::platform {
+namespace {
+
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd = -1) : fd_(fd) {}
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+// Windows looks a bare file name up in its Windows directory; there is none here, so a bare name
+// (an empty settings directory) is simply opened relative to the current directory.
+std::string OpenPath(const std::string& file) { return NativePath(file); }
+
+bool DirectoryOf(const std::string& path, std::string& dir) {
+    std::size_t slash = path.rfind('/');
+    dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    struct stat st {};
+    return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ReadAll(int fd, std::string& out) {
+    out.clear();
+    char buf[8192];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+    if (::ftruncate(fd, 0) != 0 || ::lseek(fd, 0, SEEK_SET) != 0) return false;
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n, left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+struct Snapshot {
+    ini::FileState state = ini::FileState::Missing;
+    std::string content;
+};
+
+// One complete read under a shared lock, so that a concurrent writer is never seen half done.
+Snapshot Load(const std::string& file) {
+    Snapshot s;
+    const std::string path = OpenPath(file);
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
+        std::string dir;
+        s.state = errno == ENOENT && DirectoryOf(path, dir) ? ini::FileState::Missing : ini::FileState::Unreachable;
+        return s;
+    }
+    ::flock(fd.get(), LOCK_SH);
+    s.state = ReadAll(fd.get(), s.content) ? ini::FileState::Present : ini::FileState::Unreachable;
+    return s;
+}
+
+// Read, change and write back under one exclusive lock. The file is created only when the change
+// needs it, and only in an existing directory.
+template <typename Change>
+bool Update(const std::string& file, Change change) {
+    const std::string path = OpenPath(file);
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+    std::string content;
+    if (fd) {
+        if (::flock(fd.get(), LOCK_EX) != 0 || !ReadAll(fd.get(), content)) return false;
+    } else {
+        std::string dir;
+        if (errno != ENOENT || !DirectoryOf(path, dir)) return false;
+    }
+    std::optional<std::string> changed = change(std::string_view(content));
+    if (!changed) return true;
+    if (!fd) {
+        UniqueFd created(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+        if (!created || ::flock(created.get(), LOCK_EX) != 0) return false;
+        return WriteAll(created.get(), *changed);
+    }
+    return WriteAll(fd.get(), *changed);
+}
+
+}  // namespace
+
+std::string ProfileReadString(const std::string& file, const std::string& section, const std::string& key,
+                              const std::string& fallback) {
+    Snapshot s = Load(file);
+    return ini::ReadValue(s.state, s.content, section, key, fallback, kProfileValueMax + 1);
+}
+
+std::vector<std::string> ProfileSectionNames(const std::string& file) {
+    Snapshot s = Load(file);
+    return ini::SectionNames(s.content);
+}
+
+std::vector<std::string> ProfileKeyNames(const std::string& file, const std::string& section) {
+    Snapshot s = Load(file);
+    return ini::KeyNames(s.content, section);
+}
+
+bool ProfileWriteString(const std::string& file, const std::string& section, const std::string& key,
+                        const std::string& value) {
+    return Update(file, [&](std::string_view content) { return ini::WriteValue(content, section, key, value); });
+}
+
+bool ProfileEraseSection(const std::string& file, const std::string& section) {
+    return Update(file, [&](std::string_view content) { return ini::EraseSection(content, section); });
+}
+
+}  // namespace dct::platform
