@@ -1,32 +1,22 @@
 #include "lib/IniEngine.h"
 
-#include <array>
-
-#include "platform/Codepage.h"
 
 namespace dct::ini {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-// Names match with the code page's own case mapping, as the platform compares them.
-const std::array<unsigned char, 256>& FoldTable() {
-    static const std::array<unsigned char, 256> table = [] {
-        std::string all(256, '\0');
-        for (int c = 0; c < 256; ++c) all[c] = static_cast<char>(c);
-        std::string lower = platform::AnsiLowerCase(all);
-        std::array<unsigned char, 256> t{};
-        for (int c = 0; c < 256; ++c) t[c] = static_cast<unsigned char>(lower[c]);
-        return t;
-    }();
-    return table;
+// Names match with only A-Z folded, as kernel32 compares them (an ordinal, case-insensitive compare).
+// The names this library uses are digits and ASCII letters.
+unsigned char Fold(char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u + 32) : u;
 }
 
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    const auto& fold = FoldTable();
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (fold[static_cast<unsigned char>(a[i])] != fold[static_cast<unsigned char>(b[i])]) return false;
+        if (Fold(a[i]) != Fold(b[i])) return false;
     return true;
 }
 
@@ -49,18 +39,19 @@ std::string_view TrimLeftBlanks(std::string_view s) {
     return s.substr(b);
 }
 
-// The section a key is looked up or created in: the query is trimmed, nameless sections never match.
+// The section a key is read from or written to: the query is trimmed first. An empty name stands
+// for the lines before the first header.
 Section* FindForKey(Profile& p, std::string_view section) {
     std::string_view q = TrimBlanks(section);
     for (Section& s : p.sections)
-        if (!s.name.empty() && SameName(s.name, q)) return &s;
+        if (SameName(s.name, q)) return &s;
     return nullptr;
 }
 
-// Section listing and erasing compare the name as given, untrimmed.
+// Listing a section's keys and erasing a section compare the name as given, untrimmed.
 std::vector<Section>::iterator FindExact(Profile& p, std::string_view section) {
     for (auto it = p.sections.begin(); it != p.sections.end(); ++it)
-        if (!it->name.empty() && SameName(it->name, section)) return it;
+        if (SameName(it->name, section)) return it;
     return p.sections.end();
 }
 
@@ -87,7 +78,8 @@ std::string CopyEntry(std::string_view value, std::size_t size, bool stripQuotes
 
 }  // namespace
 
-bool IsBlank(unsigned char c) { return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x1A || c == 0xA0; }
+// Tab, LF, VT, FF, CR, blank and ^Z (the old end-of-file mark).
+bool IsBlank(unsigned char c) { return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x1A; }
 
 Profile Parse(std::string_view bytes) {
     Profile p;
@@ -100,16 +92,17 @@ Profile Parse(std::string_view bytes) {
     const Key* previous = nullptr;
     std::size_t pos = 0;
     while (pos < bytes.size()) {
-        std::size_t lf = bytes.find('\n', pos);
-        std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
+        // A line ends at CR or LF; the empty lines between them are skipped like blank ones.
+        std::size_t eol = bytes.find_first_of("\r\n", pos);
+        std::size_t end = eol == std::string_view::npos ? bytes.size() : eol;
         std::string_view line = TrimBlanks(bytes.substr(pos, end - pos));
-        pos = lf == std::string_view::npos ? bytes.size() : lf + 1;
+        pos = eol == std::string_view::npos ? bytes.size() : eol + 1;
         if (line.empty()) continue;
 
         if (line[0] == '[') {
             std::size_t close = line.rfind(']');
             if (close != std::string_view::npos && close > 0) {
-                p.sections.push_back(Section{std::string(CString(line.substr(1, close - 1))), {}});
+                p.sections.push_back(Section{std::string(CString(TrimBlanks(line.substr(1, close - 1)))), {}});
                 current = &p.sections.back();
                 previous = nullptr;
                 continue;
@@ -152,9 +145,9 @@ std::string ReadValue(FileState state, std::string_view content, std::string_vie
                       std::string_view fallback, std::size_t bufferSize) {
     if (bufferSize == 0) return {};
     section = CString(section), key = CString(key), fallback = CString(fallback);
-    while (!fallback.empty() && fallback.back() == ' ') fallback.remove_suffix(1);
+    // Trailing spaces of the default go, but never its first character.
+    while (fallback.size() > 1 && fallback.back() == ' ') fallback.remove_suffix(1);
     if (state == FileState::Unreachable) return std::string(fallback.substr(0, bufferSize - 1));
-    if (key.empty()) return {};
     Profile p = Parse(state == FileState::Present ? content : std::string_view{});
     const Key* found = nullptr;
     if (Section* s = FindForKey(p, section)) found = FindKey(*s, key);
@@ -173,8 +166,12 @@ std::vector<std::string> KeyNames(std::string_view content, std::string_view sec
     Profile p = Parse(content);
     auto it = FindExact(p, CString(section));
     if (it == p.sections.end()) return names;
-    for (Key& k : it->keys)
-        if (!k.name.empty() && k.name[0] != ';' && k.value) names.push_back(std::move(k.name));
+    for (Key& k : it->keys) {
+        if (!k.value || (!k.name.empty() && k.name[0] == ';')) continue;  // bare lines and comments
+        // A nameless entry ("=x") is listed as an empty name, which ends the zero-separated list.
+        if (k.name.empty()) break;
+        names.push_back(std::move(k.name));
+    }
     return names;
 }
 

@@ -2,11 +2,12 @@
 //
 // It answers the calls the library makes the way kernel32's GetPrivateProfileStringA,
 // GetPrivateProfileSectionNamesA and WritePrivateProfileStringA do:
-//   - lines end at LF; blanks (and CR, ^Z) around lines, names and values are dropped on reading;
-//   - '[' ... last ']' starts a section; lines before the first header belong to no section;
+//   - lines end at CR or LF; blanks (tab, VT, FF, space, ^Z) around lines, section names, key names
+//     and values are dropped on reading; empty lines are skipped;
+//   - '[' ... last ']' starts a section; the lines before the first header form a nameless section;
 //   - "name=value" at the first '='; a line without '=' is kept but has no value;
 //     a name beginning with ';' is a comment and is not listed;
-//   - section and key names match without regard to case; the first match wins;
+//   - section and key names match with A-Z folded to a-z (no other letters); the first match wins;
 //   - a value enclosed in a pair of equal quotes (' or ") is read without them;
 //   - writing replaces a value in place, else appends the key at the end of the first matching
 //     section, else appends a new section at the end of the file.
@@ -61,7 +62,7 @@ std::string ReadValue(FileState state, std::string_view content, std::string_vie
 std::vector<std::string> SectionNames(std::string_view content);
 
 // GetPrivateProfileStringA(section, NULL, ...): the names of the first matching section's entries
-// that have a value, comments excepted.
+// that have a value, comments excepted, up to the first nameless one.
 std::vector<std::string> KeyNames(std::string_view content, std::string_view section);
 
 // WritePrivateProfileStringA(section, key, value): the new file content, or nothing when the file

@@ -32,10 +32,13 @@ TEST(IniEngineRead, ValuesAreTrimmedAndMatchedWithoutCase) {
     EXPECT_EQ(Read(file, "6", "x"), "D");
 }
 
-TEST(IniEngineRead, SectionNamesAreNotNormalised) {
-    const std::string file = "[05]\r\nk=a\r\n[ 7 ]\r\nk=b\r\n[5]\r\nk=c\r\n";
+TEST(IniEngineRead, SectionNamesLoseBlanksOnly) {
+    const std::string file = "[05]\r\nk=a\r\n[ 7\t]\r\nk=b\r\n[5]\r\nk=c\r\n[\xC0]\r\nk=d\r\n";
     EXPECT_EQ(Read(file, "5", "k"), "c");
-    EXPECT_EQ(Read(file, "7", "k"), "D");  // the header keeps its blanks, the query loses them
+    EXPECT_EQ(Read(file, "7", "k"), "b");
+    EXPECT_EQ(Read(file, "\xE0", "k"), "D");  // only A-Z are folded
+    EXPECT_EQ(Read(file, "\xC0", "K"), "d");
+    EXPECT_THAT(SectionNames(file), ElementsAre("05", "7", "5", "\xC0"));
 }
 
 TEST(IniEngineRead, FirstMatchWinsForRepeatedSectionsAndKeys) {
@@ -54,15 +57,15 @@ TEST(IniEngineRead, LineShapes) {
         "bare\r\n"
         "a=b=c\r\n"
         "lf=only\n"
-        "cr=inside\rstill\r\n"
+        "cr=ends\rstill\r\n"
         "[broken\r\n"
         "last=no newline";
     EXPECT_EQ(Read(file, "s", "a"), "b=c");
     EXPECT_EQ(Read(file, "s", "bare"), "D");  // a line without '=' has no value
     EXPECT_EQ(Read(file, "s", "lf"), "only");
-    EXPECT_EQ(Read(file, "s", "cr"), "inside\rstill");
+    EXPECT_EQ(Read(file, "s", "cr"), "ends");  // a lone CR ends a line too
     EXPECT_EQ(Read(file, "s", "last"), "no newline");  // "[broken" is an ordinary line
-    EXPECT_EQ(Read(file, "", "top"), "D");             // lines before the first header are in no section
+    EXPECT_EQ(Read(file, "", "top"), "0");             // the empty name reaches the lines before any header
     EXPECT_THAT(KeyNames(file, "s"), ElementsAre("a", "lf", "cr", "last"));
     EXPECT_THAT(SectionNames(file), ElementsAre("s"));
 }
@@ -76,7 +79,9 @@ TEST(IniEngineRead, QuotesAndLengths) {
     EXPECT_EQ(Read(file, "q", "empty"), "");
     EXPECT_EQ(Read(file, "q", "in"), " x ");
     EXPECT_EQ(Read(file, "q", "zz", "\"dflt\"  "), "dflt");  // defaults lose trailing spaces and quotes
-    EXPECT_EQ(Read(file, "q", "", "dflt"), "");             // an empty key name reads nothing
+    EXPECT_EQ(Read(file, "q", "zz", "   "), " ");
+    EXPECT_EQ(Read(file, "q", "", "dflt"), "dflt");
+    EXPECT_EQ(Read("[q]\r\n=nameless\r\n", "q", " ", "dflt"), "nameless");
 
     const std::string big(3000, 'v');
     EXPECT_EQ(Read("[b]\r\nk=" + big + "\r\n", "b", "k").size(), 2047u);
