@@ -83,6 +83,7 @@ bool IsBlank(unsigned char c) { return (c >= 0x09 && c <= 0x0D) || c == 0x20 || 
 
 Profile Parse(std::string_view bytes) {
     Profile p;
+    if (bytes.empty()) return p;  // an empty file has not even the nameless section
     if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
         p.bom = kUtf8Bom;
         bytes.remove_prefix(kUtf8Bom.size());

@@ -47,7 +47,8 @@ struct Section {
 
 struct Profile {
     std::string bom;                 // a UTF-8 byte-order mark found at the start, written back as found
-    std::vector<Section> sections;   // sections[0] holds the lines before the first header
+    std::vector<Section> sections;   // sections[0] holds the lines before the first header (none for
+                                     // an empty file)
 };
 
 Profile Parse(std::string_view bytes);
