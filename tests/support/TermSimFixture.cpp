@@ -36,6 +36,7 @@ std::vector<std::vector<std::string>> ReadCsv(const std::filesystem::path& path)
 }  // namespace
 
 TermSimFixture::TermSimFixture(Activation activation) {
+    if (activation == Activation::None) turn_ = std::make_unique<termsim::RegistrationTurn>();
     std::random_device random;
     std::uniform_int_distribution<unsigned long long> pick;
     std::ostringstream name;

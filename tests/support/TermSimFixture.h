@@ -6,9 +6,14 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace dct::termsim {
+class RegistrationTurn;
+}
 
 namespace dct::test {
 
@@ -16,7 +21,10 @@ class TermSimFixture {
 public:
     enum class Activation {
         InProcess,  // the simulator's class object is registered in this process (CoRegisterClassObject)
-        None,       // nothing is registered: the test arranges activation itself
+        // Nothing is registered: the test arranges activation itself. Such fixtures take turns with
+        // every other one of this kind on the machine (the Wine prefix), since they may change or
+        // rely on the registry's registration of the class.
+        None,
     };
 
     explicit TermSimFixture(Activation activation = Activation::InProcess);
@@ -44,6 +52,7 @@ public:
 private:
     std::filesystem::path folder_;
     bool registered_ = false;
+    std::unique_ptr<termsim::RegistrationTurn> turn_;
 };
 
 }  // namespace dct::test

@@ -32,6 +32,19 @@ platform::ComPtr<IClassFactory> CreateClassFactory();
 HRESULT RegisterInProcess();
 void UnregisterInProcess();
 
+// Held by whatever changes the machine's registration of CLSID_Terminals or relies on its absence
+// (tests): such holders take turns across all processes of the machine (of the Wine prefix).
+class RegistrationTurn {
+public:
+    RegistrationTurn();
+    ~RegistrationTurn();
+    RegistrationTurn(const RegistrationTurn&) = delete;
+    RegistrationTurn& operator=(const RegistrationTurn&) = delete;
+
+private:
+    void* lock_;
+};
+
 // Simulator objects alive now, and made since the process started.
 long LiveObjects();
 long ObjectsCreated();

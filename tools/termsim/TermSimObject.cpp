@@ -17,6 +17,8 @@ using dct::platform::ComPtr;
 std::atomic<long> liveObjects{0};
 std::atomic<long> createdObjects{0};
 std::atomic<long> serverLocks{0};
+// Error objects and class factories also run code of this module, whoever holds them.
+std::atomic<long> helperObjects{0};
 
 // Statuses the simulated device answers with when it cannot do what was asked.
 constexpr int32_t kStatusNoDevice = 1;     // the device is switched off ([Device] Enabled=0)
@@ -28,7 +30,10 @@ constexpr size_t kFieldsPerTableRecord = 4;
 
 class ErrorInfoObject final : public IErrorInfo {
 public:
-    explicit ErrorInfoObject(std::u16string description) : description_(std::move(description)) {}
+    explicit ErrorInfoObject(std::u16string description) : description_(std::move(description)) { ++helperObjects; }
+    ~ErrorInfoObject() { --helperObjects; }
+    ErrorInfoObject(const ErrorInfoObject&) = delete;
+    ErrorInfoObject& operator=(const ErrorInfoObject&) = delete;
 
     HRESULT __stdcall QueryInterface(REFIID riid, void** object) override {
         if (!object) return E_POINTER;
@@ -382,6 +387,10 @@ private:
 
 class TerminalsFactory final : public IClassFactory {
 public:
+    TerminalsFactory() { ++helperObjects; }
+    ~TerminalsFactory() { --helperObjects; }
+    TerminalsFactory(const TerminalsFactory&) = delete;
+    TerminalsFactory& operator=(const TerminalsFactory&) = delete;
     HRESULT __stdcall QueryInterface(REFIID riid, void** object) override {
         if (!object) return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_IClassFactory) {
@@ -459,6 +468,9 @@ void UnregisterInProcess() {
 
 long LiveObjects() { return liveObjects; }
 long ObjectsCreated() { return createdObjects; }
-bool CanUnload() { return liveObjects == 0 && serverLocks == 0; }
+bool CanUnload() { return liveObjects == 0 && serverLocks == 0 && helperObjects == 0; }
+
+RegistrationTurn::RegistrationTurn() : lock_(platform::AcquireMachineLock("DctTermSimRegistration")) {}
+RegistrationTurn::~RegistrationTurn() { platform::ReleaseMachineLock(lock_); }
 
 }  // namespace dct::termsim

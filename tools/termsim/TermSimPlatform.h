@@ -11,4 +11,9 @@ std::optional<std::filesystem::path> FolderFromEnvironment(const char* variable)
 void SetEnvironmentPath(const char* variable, const std::filesystem::path& value);
 void SleepMilliseconds(unsigned milliseconds);
 
+// A lock shared by every process of the machine (Windows: a named mutex; elsewhere nothing is
+// shared between processes, and the lock is a no-op). Recursive within a thread.
+void* AcquireMachineLock(const char* name);
+void ReleaseMachineLock(void* lock);
+
 }  // namespace dct::termsim::platform

@@ -30,4 +30,8 @@ void SleepMilliseconds(unsigned milliseconds) {
     }
 }
 
+// Registrations are per process here: there is nothing to share.
+void* AcquireMachineLock(const char*) { return nullptr; }
+void ReleaseMachineLock(void*) {}
+
 }  // namespace dct::termsim::platform

@@ -39,4 +39,17 @@ void SetEnvironmentPath(const char* variable, const std::filesystem::path& value
 
 void SleepMilliseconds(unsigned milliseconds) { Sleep(milliseconds); }
 
+void* AcquireMachineLock(const char* name) {
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, Widen(name).c_str());
+    // An abandoned mutex (its holder died) is still ours now.
+    if (mutex) WaitForSingleObject(mutex, INFINITE);
+    return mutex;
+}
+
+void ReleaseMachineLock(void* lock) {
+    if (!lock) return;
+    ReleaseMutex(static_cast<HANDLE>(lock));
+    CloseHandle(static_cast<HANDLE>(lock));
+}
+
 }  // namespace dct::termsim::platform
