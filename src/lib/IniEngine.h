@@ -15,7 +15,9 @@
 // we can check against byte for byte) and unlike Windows, rewriting drops blank lines and the blanks
 // around '='; every value reads back the same either way.
 //
-// Files are 8-bit text in the ANSI code page; a leading UTF-8 byte-order mark is kept as it is.
+// Files are 8-bit text in the ANSI code page. A leading UTF-8 byte-order mark is skipped and written
+// back; the text behind it is still handled as bytes, which agrees with the platform for ASCII text
+// (the settings this library writes are ASCII).
 // Every function is pure over the file content, so the engine can be fuzzed in isolation.
 #pragma once
 
