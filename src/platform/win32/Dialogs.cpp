@@ -415,14 +415,15 @@ private:
         auto place = [&](int id, int x, int y, int w, int h) { MoveWindow(Item(id), s(x), s(y), s(w), s(h), FALSE); };
         place(kGroup, 0, 0, 221, 202);
         // The height of a drop-down list includes its open list.
-        place(kPortLabel, 16, 27, 80, 16);
-        place(kPort, 100, 24, 105, 200);
-        place(kRateLabel, 16, 67, 80, 16);
-        place(kRate, 100, 64, 105, 200);
-        place(kConnLabel, 16, 107, 80, 16);
-        place(kPtype, 100, 104, 105, 200);
-        place(IDOK, 16, 150, 92, 33);
-        place(IDCANCEL, 113, 150, 92, 33);
+        // Labels get room to spare: where Arial is missing, its stand-in runs wider.
+        place(kPortLabel, 12, 27, 92, 16);
+        place(kPort, 106, 24, 103, 200);
+        place(kRateLabel, 12, 67, 92, 16);
+        place(kRate, 106, 64, 103, 200);
+        place(kConnLabel, 12, 107, 92, 16);
+        place(kPtype, 106, 104, 103, 200);
+        place(IDOK, 12, 150, 96, 33);
+        place(IDCANCEL, 113, 150, 96, 33);
     }
 
     void Finish(int32_t result) {
