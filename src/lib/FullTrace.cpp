@@ -29,9 +29,11 @@ platform::CriticalSection& TraceLock() {
     return *lock;
 }
 
+// Never destroyed (only emptied at unload): the installer's destructor runs after every other
+// static object of the module has gone, and a notification may come up to that moment.
 std::string& ModInfo() {
-    static std::string line;
-    return line;
+    static std::string* line = new std::string;
+    return *line;
 }
 
 std::string Hex8(uintptr_t value) {

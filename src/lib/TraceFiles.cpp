@@ -12,9 +12,11 @@
 namespace dct::trace {
 namespace {
 
+// Never destroyed, only emptied at unload: the trace log's installer clears it from its destructor,
+// which runs after every other static object of the module is gone.
 std::string& Folder() {
-    static std::string folder;
-    return folder;
+    static std::string* folder = new std::string;
+    return *folder;
 }
 
 std::string TraceFileNameOnly() { return ChangeFileExt(ExtractFileName(ModuleName()), ".trc"); }
