@@ -39,6 +39,7 @@ class DriverTest : public ::testing::Test {
 protected:
     void SetUp() override {
         platform::OverrideClock([] { return platform::LocalTime{2026, 3, 9, 14, 5, 7, 250}; });
+        platform::OverrideFormatSettings(platform::FormatSettings{});  // English unless a test says otherwise
     }
     void TearDown() override {
         platform::OverrideClock({});
