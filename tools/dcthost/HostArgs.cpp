@@ -1,0 +1,153 @@
+#include "HostArgs.h"
+
+#include <cstdlib>
+
+namespace dcthost {
+namespace {
+
+constexpr int kRates[] = {115200, 57600, 38400, 19200, 9600};
+
+std::optional<int> Integer(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || value < -2147483647L - 1 || value > 2147483647L) return std::nullopt;
+    return static_cast<int>(value);
+}
+
+std::optional<char> SingleCharacter(const std::string& text) {
+    if (text == "tab" || text == "\\t") return '\t';
+    if (text.size() != 1) return std::nullopt;
+    return text[0];
+}
+
+}  // namespace
+
+const char kUsage[] = R"(usage: dcthost COMMAND [options]
+
+Drives the terminal driver library (DctDrv.dll / libDctDrv.so) through its exports, as the host does.
+
+commands:
+  info                      the library's description record and the exports found
+  configure                 with --port/--rate/--cable/--cradle: write the terminal's settings;
+                            without them: the library's own dialog (DctConfigure)
+  show                      the terminal's settings and whether the library accepts them
+  remove                    erase the terminal's settings (DctRemove)
+  read                      read the terminal's records to CSV or JSON Lines
+  write FILE                write a goods table from CSV (barcodes;text1;number;text2)
+  clear                     erase the records held in the terminal (asks unless --yes)
+  service                   the library's service dialog
+  doctor                    check settings, terminal server, device, log and trace folders
+  sim register|unregister   register the simulator's COM server (Windows / Wine prefix)
+  sim folder                print the simulator's device folder
+  sim records [FILE]        put records into the simulated terminal (sample records without FILE)
+  sim fault OPERATION KEY=VALUE...   inject a fault (faults.ini); `sim fault clear` removes them all
+  sim state                 what the simulated terminal holds: records, goods table, faults, calls
+
+options:
+  --settings DIR            settings directory holding DctDrv.ini (default: DCTHOST_SETTINGS, else
+                            %LOCALAPPDATA%\DctHost on Windows, ~/.config/dcthost elsewhere)
+  --terminal N              terminal number (default 1)
+  --library FILE            the library to load (default: DctDrv.dll / libDctDrv.so beside dcthost)
+  --device DIR              the simulator's device folder (sets DCT_TERMSIM_DIR)
+  --port 1..10  --rate 115200|57600|38400|19200|9600  --cable | --cradle
+  --out FILE                read: write here instead of stdout
+  --format csv|jsonl        read: output format (default csv)
+  --encoding utf8|cp1251    CSV text encoding, for read and write (default utf8)
+  --separator C             CSV field separator (default ;)
+  --decimal C               read: decimal separator of quantities (default: the locale's)
+  --header                  read: a first line naming the columns
+  --step                    read record by record (DctNextRecord) instead of DctEnumData
+  --clear-after             read: clear the terminal once every record is safely written
+  --full                    write: replace the terminal's table (default: append)
+  --skip-bad                write: send the good rows even when some rows are bad
+  --yes                     clear: do not ask
+
+exit status: 0 done; 1 the library or the terminal reported a failure; 2 bad command line;
+3 a file could not be read or written (or bad CSV rows); 4 cancelled.
+)";
+
+std::optional<int> RateCodeOf(int bitsPerSecond) {
+    for (int i = 0; i < 5; ++i)
+        if (kRates[i] == bitsPerSecond) return i + 1;
+    return std::nullopt;
+}
+
+int RateOf(int code) { return code >= 1 && code <= 5 ? kRates[code - 1] : 0; }
+
+std::optional<Options> ParseArguments(const std::vector<std::string>& args, std::string* error) {
+    Options o;
+    auto fail = [&](std::string message) -> std::optional<Options> {
+        if (error) *error = std::move(message);
+        return std::nullopt;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= args.size()) return std::nullopt;
+            return args[++i];
+        };
+        if (a == "-h" || a == "--help") {
+            o.help = true;
+        } else if (a == "--settings" || a == "--library" || a == "--device" || a == "--out" || a == "--in" ||
+                   a == "--terminal" || a == "--port" || a == "--rate" || a == "--format" || a == "--encoding" ||
+                   a == "--separator" || a == "--decimal") {
+            auto v = value();
+            if (!v) return fail(a + " needs a value");
+            if (a == "--settings") o.settings = *v;
+            else if (a == "--library") o.library = *v;
+            else if (a == "--device") o.device = *v;
+            else if (a == "--out") o.out = *v;
+            else if (a == "--in") o.in = *v;
+            else if (a == "--terminal") {
+                auto n = Integer(*v);
+                if (!n) return fail("--terminal takes a whole number, not \"" + *v + "\"");
+                o.terminal = *n;
+            } else if (a == "--port") {
+                auto n = Integer(*v);
+                if (!n || *n < 1 || *n > 10) return fail("--port takes 1 to 10 (COM 1 to COM 10)");
+                o.port = *n;
+            } else if (a == "--rate") {
+                auto n = Integer(*v);
+                auto code = n ? RateCodeOf(*n) : std::nullopt;
+                if (!code) return fail("--rate takes 115200, 57600, 38400, 19200 or 9600");
+                o.rateCode = *code;
+            } else if (a == "--format") {
+                if (*v == "csv") o.format = OutputFormat::Csv;
+                else if (*v == "jsonl" || *v == "json") o.format = OutputFormat::JsonLines;
+                else return fail("--format takes csv or jsonl");
+            } else if (a == "--encoding") {
+                if (*v == "utf8" || *v == "utf-8") o.encoding = Encoding::Utf8;
+                else if (*v == "cp1251" || *v == "windows-1251") o.encoding = Encoding::Cp1251;
+                else return fail("--encoding takes utf8 or cp1251");
+            } else if (a == "--separator") {
+                auto c = SingleCharacter(*v);
+                if (!c || *c == '"' || *c == '\r' || *c == '\n') return fail("--separator takes one character");
+                o.separator = *c;
+            } else if (a == "--decimal") {
+                if (*v != "." && *v != ",") return fail("--decimal takes . or ,");
+                o.decimal = (*v)[0];
+            }
+        } else if (a == "--cable" || a == "--cradle") {
+            const int type = a == "--cable" ? 1 : 0;
+            if (o.connType && *o.connType != type) return fail("--cable and --cradle exclude each other");
+            o.connType = type;
+        } else if (a == "--header") o.header = true;
+        else if (a == "--step") o.step = true;
+        else if (a == "--clear-after") o.clearAfter = true;
+        else if (a == "--full") o.full = true;
+        else if (a == "--append") o.full = false;
+        else if (a == "--skip-bad") o.skipBad = true;
+        else if (a == "--yes" || a == "-y") o.yes = true;
+        else if (a.size() > 1 && a[0] == '-' && a != "-") return fail("unknown option " + a);
+        else if (o.command.empty()) o.command = a;
+        else o.arguments.push_back(a);
+    }
+    if (o.command.empty() && !o.help) return fail("no command given");
+    if (o.format == OutputFormat::JsonLines && o.encoding == Encoding::Cp1251)
+        return fail("JSON Lines are UTF-8; --encoding cp1251 applies to CSV only");
+    if (o.decimal && *o.decimal == o.separator) return fail("--decimal and --separator must differ");
+    return o;
+}
+
+}  // namespace dcthost

@@ -1,0 +1,23 @@
+// dcthost: drives a data-collection terminal through the driver library from the command line.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Commands.h"
+#include "HostPlatform.h"
+
+int main(int argc, char** argv) {
+    dcthost::platform::UseBinaryStandardStreams();
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    auto options = dcthost::ParseArguments(args, &error);
+    if (!options) {
+        std::fprintf(stderr, "dcthost: %s\n\n%s", error.c_str(), dcthost::kUsage);
+        return dcthost::exitcode::Usage;
+    }
+    if (options->help) {
+        std::fputs(dcthost::kUsage, stdout);
+        return dcthost::exitcode::Ok;
+    }
+    return dcthost::RunCommand(*options);
+}

@@ -1,0 +1,232 @@
+#include "HostPlatform.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#include <objbase.h>
+#include <olectl.h>
+
+#include <string>
+
+
+namespace dcthost::platform {
+namespace {
+
+constexpr char kClassKey[] = "CLSID\\{3A9E81C3-133A-11D6-9917-80E62FD8C953}";
+
+std::string SystemMessage(DWORD error) {
+    char* text = nullptr;
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = n && text ? std::string(text, n) : std::string();
+    if (text) LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
+                                message.back() == '.'))
+        message.pop_back();
+    char code[32];
+    std::snprintf(code, sizeof code, "error %lu", static_cast<unsigned long>(error));
+    return message.empty() ? std::string(code) : message + " (" + code + ")";
+}
+
+class Win32Module final : public Module {
+public:
+    explicit Win32Module(HMODULE module) : module_(module) {}
+    ~Win32Module() override { FreeLibrary(module_); }
+    void* Symbol(const char* name) const override {
+        return reinterpret_cast<void*>(GetProcAddress(module_, name));
+    }
+    std::string Path() const override {
+        char path[MAX_PATH * 2];
+        DWORD n = GetModuleFileNameA(module_, path, sizeof path);
+        return std::string(path, n);
+    }
+
+private:
+    HMODULE module_;
+};
+
+std::string ProgramFolder() {
+    char path[MAX_PATH * 2];
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string p(path, n);
+    auto slash = p.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
+}
+
+std::string ReadClassValue(const std::string& subkey) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+    char value[1024];
+    DWORD size = sizeof value - 1, type = 0;
+    LONG rc = RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return {};
+    value[size] = 0;
+    return value;
+}
+
+bool HasClassValue(const std::string& subkey, const char* name) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    LONG rc = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+std::string LibraryFileName() { return "DctDrv.dll"; }
+
+std::unique_ptr<Module> LoadModule(const std::string& nameOrPath, std::string* error) {
+    // A bare name is looked up beside the program first (the system's order), as the host's own is.
+    HMODULE module = LoadLibraryA(nameOrPath.c_str());
+    if (!module) {
+        if (error) *error = SystemMessage(GetLastError());
+        return nullptr;
+    }
+    return std::make_unique<Win32Module>(module);
+}
+
+std::string DefaultSettingsDirectory() {
+    std::string base = Environment("LOCALAPPDATA");
+    if (base.empty()) base = Environment("APPDATA");
+    if (base.empty()) base = ProgramFolder();
+    if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
+    return base + "DctHost";
+}
+
+std::string Environment(const char* name) {
+    char value[4096];
+    DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+    return n && n < sizeof value ? std::string(value, n) : std::string();
+}
+
+bool MakeDirectories(const std::string& path) {
+    if (path.empty()) return true;
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    auto slash = path.find_last_of("\\/");
+    if (slash != std::string::npos && slash > 0 && path[slash - 1] != ':')
+        if (!MakeDirectories(path.substr(0, slash))) return false;
+    return CreateDirectoryA(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+bool DirectoryWritable(const std::string& path, std::string* reason) {
+    std::string probe = path;
+    if (!probe.empty() && probe.back() != '\\' && probe.back() != '/') probe += '\\';
+    probe += "dcthost-probe.tmp";
+    HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        if (reason) *reason = SystemMessage(GetLastError());
+        return false;
+    }
+    CloseHandle(file);
+    return true;
+}
+
+bool FileExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+Apartment::Apartment() { initialised_ = SUCCEEDED(CoInitialize(nullptr)); }
+Apartment::~Apartment() {
+    if (initialised_) CoUninitialize();
+}
+
+namespace {
+uint16_t ControlWord() {
+    uint16_t word;
+    asm volatile("fnstcw %0" : "=m"(word));
+    return word;
+}
+void SetControlWord(uint16_t word) {
+    asm volatile("fnclex\n\tfldcw %0" : : "m"(word));
+}
+}  // namespace
+
+HostFpuWord::HostFpuWord() : saved_(ControlWord()) { SetControlWord(0x1332); }
+HostFpuWord::~HostFpuWord() { SetControlWord(saved_); }
+OwnFpuWord::OwnFpuWord() : saved_(ControlWord()) { SetControlWord(saved_ | 0x3F); }
+OwnFpuWord::~OwnFpuWord() { SetControlWord(saved_); }
+
+ServerRegistration TerminalServerRegistration() {
+    ServerRegistration r;
+    const std::string key = kClassKey;
+    std::string inproc = ReadClassValue(key + "\\InprocServer32");
+    std::string local = ReadClassValue(key + "\\LocalServer32");
+    if (inproc.empty() && local.empty()) {
+        r.detail = std::string("HKEY_CLASSES_ROOT\\") + kClassKey + " is not registered";
+        return r;
+    }
+    r.registered = true;
+    r.simulator = HasClassValue(key, "DctTermSim");
+    r.detail = inproc.empty() ? "local server " + local : "in-process server " + inproc;
+    if (!inproc.empty() && !FileExists(inproc)) {
+        r.registered = false;
+        r.detail += " (the file does not exist)";
+    }
+    return r;
+}
+
+bool ActivateInProcessSimulator(std::string* detail) {
+    if (detail) *detail = "the registry decides which server is created";
+    return true;
+}
+
+int32_t RegisterSimulatorServer(bool unregister, std::string* message) {
+    const std::string path = ProgramFolder() + "TermSim.dll";
+    HMODULE module = LoadLibraryA(path.c_str());
+    if (!module) {
+        DWORD error = GetLastError();
+        if (message) *message = "cannot load " + path + ": " + SystemMessage(error);
+        return static_cast<int32_t>(HRESULT_FROM_WIN32(error));
+    }
+    using Entry = HRESULT(__stdcall*)();
+    auto entry = reinterpret_cast<Entry>(
+        reinterpret_cast<void*>(GetProcAddress(module, unregister ? "DllUnregisterServer" : "DllRegisterServer")));
+    HRESULT hr = entry ? entry() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    FreeLibrary(module);
+    if (message) {
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
+        if (SUCCEEDED(hr))
+            *message = (unregister ? "unregistered " : "registered ") + path;
+        else if (hr == SELFREG_E_CLASS && !unregister)
+            *message = std::string("registration refused (") + code +
+                       "): the class is registered by another server, which is left as it is";
+        else
+            *message = std::string(unregister ? "unregistration" : "registration") + " failed: " + code;
+    }
+    return static_cast<int32_t>(hr);
+}
+
+void UseBinaryStandardStreams() {
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+}
+
+bool IsTerminal(FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+
+bool FlushToDiskAndClose(FILE* file, std::string* reason) {
+    bool ok = std::fflush(file) == 0;
+    if (ok && _commit(_fileno(file)) != 0) ok = false;
+    if (!ok && reason) *reason = SystemMessage(GetLastError());
+    if (std::fclose(file) != 0 && ok) {
+        ok = false;
+        if (reason) *reason = "closing the file failed";
+    }
+    return ok;
+}
+
+FILE* OpenFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+
+double Seconds() {
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+}  // namespace dcthost::platform
