@@ -14,6 +14,7 @@
 #include "HostPlatform.h"
 #include "HostText.h"
 #include "TermSim.h"
+
 #include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
 #include "drv/dct/drivers/opticon_zebex/UDrvIni.h"
 #include "lib/Exceptions.h"
@@ -23,6 +24,8 @@
 
 namespace dcthost {
 namespace {
+
+using platform::SystemTextToUtf8;
 
 constexpr char kSettingsFile[] = "DctDrv.ini";
 
@@ -86,10 +89,10 @@ bool OpenInstance(DctInstance& instance, const Options& o) {
     if (rc == code::NoSection)
         LibraryFailure("DctInit", rc, "", "fix: dcthost configure --terminal " + std::to_string(o.terminal) +
                                               " --port N --rate BPS --cable|--cradle  (settings file " +
-                                              AnsiToUtf8(SettingsPath(o)) + ")");
+                                              SystemTextToUtf8(SettingsPath(o)) + ")");
     else if (rc == code::InitFailed)
         LibraryFailure("DctInit", rc, "", "fix: check the section [" + std::to_string(o.terminal) + "] of " +
-                                              AnsiToUtf8(SettingsPath(o)) + " (dcthost show), or configure it again");
+                                              SystemTextToUtf8(SettingsPath(o)) + " (dcthost show), or configure it again");
     else
         LibraryFailure("DctInit", rc, "");
     return false;
@@ -107,7 +110,7 @@ void PrepareServer(const Options& o) {
 int Info(const Options& o) {
     auto library = LoadLibraryOrSay(o);
     if (!library) return exitcode::Failed;
-    Say("library:  " + AnsiToUtf8(library->Path()) + "\n");
+    Say("library:  " + SystemTextToUtf8(library->Path()) + "\n");
     for (int i = 0; i < 6; ++i) {
         auto e = library->ExportAt(i);
         char line[128];
@@ -129,7 +132,7 @@ int Info(const Options& o) {
     Say(std::string("record:   ") + (past ? "WRITTEN PAST ITS 524 BYTES" : "524 bytes, nothing written past them") +
         "\n");
     Say("LoadDctLibrary: " + std::to_string(library->LoadDctLibrary()) + "\n");
-    Say("settings: " + AnsiToUtf8(SettingsPath(o)) + "\n");
+    Say("settings: " + SystemTextToUtf8(SettingsPath(o)) + "\n");
     return past ? exitcode::Failed : exitcode::Ok;
 }
 
@@ -144,7 +147,7 @@ int Show(const Options& o) {
     dct::TDrvIni ini(path);
     const std::string section = std::to_string(o.terminal);
     if (!ini.DctExist(o.terminal)) {
-        return LibraryFailure("show", code::NoSection, "terminal " + section + " has no section in " + AnsiToUtf8(path),
+        return LibraryFailure("show", code::NoSection, "terminal " + section + " has no section in " + SystemTextToUtf8(path),
                               "fix: dcthost configure --terminal " + section + " --port N --rate BPS --cable|--cradle");
     }
     auto value = [&](const char* key, const char* fallback) {
@@ -152,7 +155,7 @@ int Show(const Options& o) {
     };
     const std::string port = value("DCT_Port", "1"), rate = value("DCT_Rate", "1"), id = value("DCT_ID", "0"),
                       type = value("DCT_Type", "0");
-    Say("terminal:   " + section + "  (" + AnsiToUtf8(path) + ")\n");
+    Say("terminal:   " + section + "  (" + SystemTextToUtf8(path) + ")\n");
     Say("port:       " + port + (port.find_first_not_of("0123456789") == std::string::npos ? "  (COM " + port + ")" : "") +
         "\n");
     const int rateCode = std::atoi(rate.c_str());
@@ -182,7 +185,7 @@ int Configure(const Options& o) {
         return Show(o);
     }
     if (!platform::MakeDirectories(directory)) {
-        Complain("cannot create the settings directory " + AnsiToUtf8(directory));
+        Complain("cannot create the settings directory " + SystemTextToUtf8(directory));
         return exitcode::File;
     }
     try {
@@ -214,8 +217,8 @@ int Remove(const Options& o) {
     auto library = LoadLibraryOrSay(o);
     if (!library) return exitcode::Failed;
     const int32_t rc = library->Remove(o.terminal, SettingsDirectory(o));
-    if (rc != code::Ok) return LibraryFailure("DctRemove", rc, "terminal " + std::to_string(o.terminal) + " has no section in " + AnsiToUtf8(SettingsPath(o)));
-    Say("terminal " + std::to_string(o.terminal) + " removed from " + AnsiToUtf8(SettingsPath(o)) + "\n");
+    if (rc != code::Ok) return LibraryFailure("DctRemove", rc, "terminal " + std::to_string(o.terminal) + " has no section in " + SystemTextToUtf8(SettingsPath(o)));
+    Say("terminal " + std::to_string(o.terminal) + " removed from " + SystemTextToUtf8(SettingsPath(o)) + "\n");
     return exitcode::Ok;
 }
 
@@ -227,7 +230,6 @@ public:
         : file_(file), o_(o),
           decimal_(o.decimal.value_or(dct::platform::CurrentFormatSettings().DecimalSeparator)),
           progress_(platform::IsTerminal(stderr)), started_(platform::Seconds()) {
-        if (decimal_ == o.separator) decimal_ = o.separator == ',' ? '.' : ',';
         if (o_.header && o_.format == OutputFormat::Csv) Put(std::string("code") + o_.separator + "quantity\r\n");
     }
 
@@ -243,7 +245,8 @@ public:
                 Fail("record " + std::to_string(count_ + 1) + ": its code cannot be written in cp1251");
                 return;
             }
-            line = CsvField(*text, o_.separator) + o_.separator + FormatQuantity(quantity, decimal_) + "\r\n";
+            line = CsvField(*text, o_.separator) + o_.separator +
+                   CsvField(FormatQuantity(quantity, decimal_), o_.separator) + "\r\n";
         }
         Put(line);
         ++count_;
@@ -299,7 +302,7 @@ int Read(const Options& o) {
     if (o.out) {
         file = platform::OpenFile(*o.out, "wb");
         if (!file) {
-            Complain("cannot create " + *o.out + ": " + std::strerror(errno) + " (nothing was read)");
+            Complain("cannot create " + SystemTextToUtf8(*o.out) + ": " + std::strerror(errno) + " (nothing was read)");
             return exitcode::File;
         }
     }
@@ -351,7 +354,7 @@ int Read(const Options& o) {
     }
     std::string reason;
     if (o.out) {
-        if (!platform::FlushToDiskAndClose(file, &reason) && !sink.Failed()) sink.Fail("saving " + *o.out + " failed: " + reason);
+        if (!platform::FlushToDiskAndClose(file, &reason) && !sink.Failed()) sink.Fail("saving " + SystemTextToUtf8(*o.out) + " failed: " + reason);
     } else if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         sink.Fail("writing to the standard output failed");
     }
@@ -361,7 +364,7 @@ int Read(const Options& o) {
         return exitcode::File;
     }
     Complain(std::to_string(sink.Count()) + " records read from terminal " + std::to_string(o.terminal) +
-             (o.out ? " into " + *o.out : std::string()));
+             (o.out ? " into " + SystemTextToUtf8(*o.out) : std::string()));
     if (o.clearAfter) {
         rc = instance.ClearData();
         if (rc != code::Ok) return LibraryFailure("DctClearData", rc, instance.ErrorText(), "the records were saved; the terminal still holds them");
@@ -395,7 +398,7 @@ int Write(const Options& o) {
     }
     std::string bytes;
     if (!ReadWholeFile(path, &bytes)) {
-        Complain("cannot read " + path + ": " + std::strerror(errno));
+        Complain("cannot read " + SystemTextToUtf8(path) + ": " + std::strerror(errno));
         return exitcode::File;
     }
     std::string_view text = bytes;
@@ -403,7 +406,7 @@ int Write(const Options& o) {
     std::vector<CsvProblem> problems;
     const auto records = ParseGoodsTable(
         text, o.separator, [&](std::string_view field) { return EncodingToAnsi(field, o.encoding); }, &problems);
-    for (const auto& p : problems) Complain(path + ":" + std::to_string(p.line) + ": " + p.message);
+    for (const auto& p : problems) Complain(SystemTextToUtf8(path) + ":" + std::to_string(p.line) + ": " + p.message);
     if (!problems.empty() && !o.skipBad) {
         Complain(std::to_string(problems.size()) + " bad rows; nothing was sent (--skip-bad sends the good rows)");
         return exitcode::File;
@@ -430,7 +433,7 @@ int Write(const Options& o) {
         if (rc != code::Ok) {
             // Without DctEndWareTableWriting the terminal keeps the table it had.
             return LibraryFailure("DctWriteWareTableRecord", rc, instance.ErrorText(),
-                                  path + ":" + std::to_string(r.line) + ": this row failed; the terminal's table is unchanged");
+                                  SystemTextToUtf8(path) + ":" + std::to_string(r.line) + ": this row failed; the terminal's table is unchanged");
         }
         const double now = platform::Seconds();
         if (progress && (now - shown >= 0.2 || i + 1 == records.size())) {
@@ -505,10 +508,10 @@ struct Checklist {
 
 void CheckFolder(Checklist& c, const std::string& label, const std::string& folder, const std::string& fix) {
     std::string reason;
-    if (!platform::MakeDirectories(folder)) c.Fail(label + " " + AnsiToUtf8(folder) + " cannot be created", fix);
+    if (!platform::MakeDirectories(folder)) c.Fail(label + " " + SystemTextToUtf8(folder) + " cannot be created", fix);
     else if (!platform::DirectoryWritable(folder, &reason))
-        c.Fail(label + " " + AnsiToUtf8(folder) + " is not writable: " + AnsiToUtf8(reason), fix);
-    else c.Ok(label + " " + AnsiToUtf8(folder) + " is writable");
+        c.Fail(label + " " + SystemTextToUtf8(folder) + " is not writable: " + SystemTextToUtf8(reason), fix);
+    else c.Ok(label + " " + SystemTextToUtf8(folder) + " is writable");
 }
 
 int Doctor(const Options& o) {
@@ -516,19 +519,19 @@ int Doctor(const Options& o) {
     const std::string terminal = std::to_string(o.terminal);
     const std::string directory = SettingsDirectory(o), path = SettingsPath(o);
     auto library = LoadLibraryOrSay(o);
-    if (library) c.Ok("library " + AnsiToUtf8(library->Path()) + " loads and exports all six functions");
+    if (library) c.Ok("library " + SystemTextToUtf8(library->Path()) + " loads and exports all six functions");
     else c.Fail("the library cannot be used", "build it (cmake --build --preset win32) or name it with --library FILE");
 
     // The settings file and the terminal's section.
     if (!platform::FileExists(path)) {
-        c.Fail("settings file " + AnsiToUtf8(path) + " does not exist",
+        c.Fail("settings file " + SystemTextToUtf8(path) + " does not exist",
                "dcthost configure --terminal " + terminal + " --port N --rate BPS --cable|--cradle");
     } else if (!dct::TDrvIni(path).DctExist(o.terminal)) {
         c.Fail("settings file has no section [" + terminal + "]",
                "dcthost configure --terminal " + terminal + " --port N --rate BPS --cable|--cradle");
     } else if (library) {
         DctInstance instance(*library, o.terminal, directory);
-        if (instance.Ok()) c.Ok("terminal " + terminal + " is configured in " + AnsiToUtf8(path) + " and DctInit accepts it");
+        if (instance.Ok()) c.Ok("terminal " + terminal + " is configured in " + SystemTextToUtf8(path) + " and DctInit accepts it");
         else c.Fail("DctInit refuses the section [" + terminal + "]: " + std::to_string(instance.InitResult()),
                     "dcthost show --terminal " + terminal + " to see the values, then configure it again");
     }
@@ -539,9 +542,9 @@ int Doctor(const Options& o) {
     PrepareServer(o);
     const auto registration = platform::TerminalServerRegistration();
     if (registration.registered)
-        c.Ok("terminal server registered: " + AnsiToUtf8(registration.detail));
+        c.Ok("terminal server registered: " + SystemTextToUtf8(registration.detail));
     else
-        c.Fail("terminal server: " + AnsiToUtf8(registration.detail),
+        c.Fail("terminal server: " + SystemTextToUtf8(registration.detail),
                "install the terminal server, or use the simulator: dcthost sim register");
     {
         platform::Apartment apartment;
@@ -658,7 +661,7 @@ int Sim(const Options& o) {
                 Complain("\"" + o.arguments[i] + "\" is not KEY=VALUE");
                 return exitcode::Usage;
             }
-            kept += o.arguments[i] + "\n";
+            kept += SystemTextToUtf8(o.arguments[i]) + "\n";
         }
         if (!WriteTextFile(folder / "faults.ini", kept)) {
             Complain("cannot write " + Utf8Path((folder / "faults.ini")));

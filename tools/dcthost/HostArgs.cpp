@@ -146,7 +146,6 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
     if (o.command.empty() && !o.help) return fail("no command given");
     if (o.format == OutputFormat::JsonLines && o.encoding == Encoding::Cp1251)
         return fail("JSON Lines are UTF-8; --encoding cp1251 applies to CSV only");
-    if (o.decimal && *o.decimal == o.separator) return fail("--decimal and --separator must differ");
     return o;
 }
 

@@ -94,6 +94,9 @@ void UseBinaryStandardStreams();
 bool IsTerminal(FILE* stream);
 // Flushes a written file through to the disk and closes it; false (file closed anyway) on any failure.
 bool FlushToDiskAndClose(FILE* file, std::string* reason);
+// Text of the command line, the environment and file names, as UTF-8: the ANSI code page on Windows,
+// already UTF-8 elsewhere.
+std::string SystemTextToUtf8(const std::string& text);
 // Opens a file by its 8-bit name.
 FILE* OpenFile(const std::string& path, const char* mode);
 

@@ -94,8 +94,12 @@ bool DirectoryWritable(const std::string& path, std::string* reason) {
 }
 
 bool FileExists(const std::string& path) {
+    // The library joins folders with '\' and opens such paths with '/' here; so does this.
+    std::string native = path;
+    for (char& c : native)
+        if (c == '\\') c = '/';
     struct stat s;
-    return ::stat(path.c_str(), &s) == 0 && S_ISREG(s.st_mode);
+    return ::stat(native.c_str(), &s) == 0 && S_ISREG(s.st_mode);
 }
 
 Apartment::Apartment() = default;
@@ -142,6 +146,8 @@ bool FlushToDiskAndClose(FILE* file, std::string* reason) {
     }
     return ok;
 }
+
+std::string SystemTextToUtf8(const std::string& text) { return text; }
 
 FILE* OpenFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
 

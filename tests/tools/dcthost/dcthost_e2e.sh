@@ -1,0 +1,176 @@
+#!/usr/bin/env bash
+# End-to-end run of dcthost against the terminal simulator: every command as a user types it, checked
+# by exit status, output files and what the simulated terminal holds afterwards.
+#
+# usage: dcthost_e2e.sh native BUILD_DIR
+#        dcthost_e2e.sh wine   BUILD_DIR PREFIX   (the win32 build; PREFIX: a Wine prefix of its own,
+#                                                  since the run registers the simulator in it)
+set -uo pipefail
+mode=$1 build=$(cd "$2" && pwd) prefix=${3:-}
+[ -z "$prefix" ] || prefix=$(realpath -m "$prefix")
+root=$(cd "$(dirname "$0")/../../.." && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/dcthost-e2e.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/device" "$work/settings"
+
+if [ "$mode" = wine ]; then
+  exe=("$root/scripts/wine-run" "$prefix" "$build/dcthost.exe")
+  host_path() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+  # Code page 1251, decimal comma: the host's own setting.
+  export LANG=ru_RU.UTF-8
+  decimal=,
+else
+  exe=("$build/dcthost")
+  host_path() { printf '%s' "$1"; }
+  decimal=.
+fi
+export DCT_TERMSIM_DIR=$(host_path "$work/device")
+export DCTHOST_SETTINGS=$(host_path "$work/settings")
+device=$work/device
+
+failures=0
+check() {  # check DESCRIPTION COMMAND...: the command must succeed
+  local what=$1; shift
+  if "$@"; then echo "ok   - $what"; else echo "FAIL - $what"; failures=$((failures + 1)); fi
+}
+run() {  # run: dcthost with the arguments; stdout, stderr and status into $work/{out,err,rc}
+  "${exe[@]}" "$@" >"$work/out" 2>"$work/err" </dev/null
+  echo $? >"$work/rc"
+}
+status_is() { [ "$(cat "$work/rc")" = "$1" ] || { echo "  status $(cat "$work/rc"), expected $1"; cat "$work/err"; return 1; }; }
+err_has() { grep -qF -- "$1" "$work/err" || { echo "  stderr lacks: $1"; cat "$work/err"; return 1; }; }
+out_has() { grep -qF -- "$1" "$work/out" || { echo "  stdout lacks: $1"; cat "$work/out"; return 1; }; }
+same() { cmp -s "$1" "$2" || { echo "  $1 differs:"; diff <(od -c "$1") <(od -c "$2") | head -20; return 1; }; }
+no_calls() { ! grep -q "$1" "$device/calls.log" 2>/dev/null || { echo "  calls.log has $1"; return 1; }; }
+
+if [ "$mode" = wine ]; then
+  run sim register
+  check "sim register puts the simulator in the prefix" status_is 0
+fi
+
+# --- info
+run info
+check "info: status 0" status_is 0
+check "info: the library's name in UTF-8" out_has "Терминал сбора данных Opicon&Zebex"
+check "info: the record stays within its 524 bytes" out_has "nothing written past them"
+
+# --- a terminal without settings: -7
+run read
+check "read without settings: status 1" status_is 1
+check "read without settings: -7 and the fix" err_has "DctInit failed: -7"
+run show --terminal 9
+check "show of an unknown terminal: -7" err_has "-7"
+
+# --- configure as the dialog saves
+run configure --port 3 --rate 57600 --cable
+check "configure: status 0" status_is 0
+printf '[1]\r\nDCT_Port=3\r\nDCT_Rate=2\r\nDCT_type=1\r\nDCT_ID=1\r\n' >"$work/ini.expected"
+check "configure: the section as the dialog writes it" same "$work/settings/DctDrv.ini" "$work/ini.expected"
+run configure --rate 9600
+check "configure keeps what a flag does not change" out_has "COM 3"
+run configure --port 11
+check "configure --port 11 is refused" status_is 2
+
+# --- read: bulk to a file, then step by step as JSON Lines
+printf '4601234567890;2\n4607654321098;1.5\n;3\n4600000000017;0\n' >"$device/records.csv"
+run read --out "$(host_path "$work/read.csv")" --decimal .
+check "read: status 0" status_is 0
+printf '4601234567890;2\r\n4607654321098;1.5\r\n' >"$work/read.expected"
+check "read: code;quantity lines, empty codes and zero quantities left out" same "$work/read.csv" "$work/read.expected"
+check "read: the terminal keeps its records" test -s "$device/records.csv"
+run read --step --format jsonl
+check "read --step: status 0" status_is 0
+check "read --step: JSON Lines" out_has '{"code":"4607654321098","quantity":1.5}'
+check "read --step: no clearing asked of the server" no_calls "^Clear ->"
+run read --separator , --header
+if [ "$decimal" = , ]; then quantity='"1,5"'; else quantity=1.5; fi
+check "read: the locale's decimal separator, a chosen field separator" out_has "4607654321098,$quantity"
+check "read --header: a first line naming the columns" out_has "code,quantity"
+
+# --- --clear-after never loses a record
+run read --clear-after --out "$(host_path "$work/no/such/dir/out.csv")"
+check "read --clear-after into an impossible file: status 3" status_is 3
+check "read --clear-after into an impossible file: the terminal keeps its records" test -s "$device/records.csv"
+check "read --clear-after into an impossible file: no Clear call" no_calls "^Clear ->"
+run read --clear-after --out "$(host_path "$work/cleared.csv")" --decimal .
+check "read --clear-after: status 0" status_is 0
+check "read --clear-after: every record saved" same "$work/cleared.csv" "$work/read.expected"
+check "read --clear-after: the terminal is empty afterwards" test ! -s "$device/records.csv"
+
+# --- write the goods table
+printf 'barcodes;text1;number;text2\n4601|4602:x|;Хлеб белый;1,5;шт\n;no barcode;1;x\n4603;"Молоко; 1л";abc;л\n4604;Соль;2;кг;extra\n' >"$work/bad.csv"
+rm -f "$device/table.csv"
+run write "$(host_path "$work/bad.csv")" --full
+check "write of a bad CSV: status 3" status_is 3
+check "write of a bad CSV: line 3 named" err_has "bad.csv:3: no barcode"
+check "write of a bad CSV: line 4 named" err_has "bad.csv:4: number"
+check "write of a bad CSV: line 5 named" err_has "bad.csv:5: 5 fields"
+check "write of a bad CSV: nothing sent" test ! -e "$device/table.csv"
+run write "$(host_path "$work/bad.csv")" --full --skip-bad
+check "write --skip-bad: status 0" status_is 0
+printf '4601;0;Хлеб белый;шт\r\n4602;0;Хлеб белый;шт\r\n' >"$work/table.expected"
+tr -d '\r' <"$work/table.expected" >"$work/table.expected.lf"
+check "write --skip-bad: the good row under each of its barcodes" \
+  bash -c "tr -d '\r' <'$device/table.csv' | cmp -s - '$work/table.expected.lf'"
+printf '4605;"Молоко; 1л";2;л\n' >"$work/more.csv"
+run write "$(host_path "$work/more.csv")"
+check "write (append): status 0" status_is 0
+check "write (append): the table grows" bash -c "[ \$(grep -c . '$device/table.csv') = 3 ]"
+check "write (append): quoted text kept whole" grep -qF '"Молоко; 1л"' "$device/table.csv"
+iconv -f UTF-8 -t CP1251 <"$work/more.csv" >"$work/more1251.csv"
+run write "$(host_path "$work/more1251.csv")" --encoding cp1251 --full
+check "write --encoding cp1251: status 0" status_is 0
+check "write --encoding cp1251: the text arrives intact" grep -qF '"Молоко; 1л"' "$device/table.csv"
+
+# --- failures of the terminal server: statuses, -6 and the server's text
+printf '[Clear]\nStatus=5\n' >"$device/faults.ini"
+printf '4601234567890;2\n' >"$device/records.csv"
+run clear --yes
+check "clear with a failing server: status 1" status_is 1
+check "clear with a failing server: the server's status passed on" err_has "DctClearData failed: 5"
+printf '[BeginDownLoadTable]\nStatus=5\nDescription=Терминал занят\n' >"$device/faults.ini"
+run write "$(host_path "$work/more.csv")"
+check "write with a failing server: status 1" status_is 1
+check "write with a failing server: -6" err_has "DctBeginWareTableWriting failed: -6"
+check "write with a failing server: its text on a UTF-8 terminal" err_has "Терминал занят"
+printf '[BeginReport]\nHResult=0x80004005\nErrorInfo=Порт COM3 занят\n' >"$device/faults.ini"
+run read
+check "read with a server failing at COM level: -6" err_has "-6"
+check "read with a server failing at COM level: its text" err_has "Порт COM3 занят"
+run sim fault Device Enabled=0
+run read
+check "read with the device switched off: status 1" status_is 1
+run doctor
+check "doctor with the device switched off: status 1" status_is 1
+check "doctor names the switched-off device and a fix" out_has "device is switched off"
+run sim fault clear
+check "sim fault clear removes faults.ini" test ! -e "$device/faults.ini"
+
+# --- clear
+run clear
+check "clear without --yes and no terminal to ask: cancelled" status_is 4
+check "clear without --yes: the terminal keeps its records" test -s "$device/records.csv"
+run clear --yes
+check "clear --yes: status 0" status_is 0
+check "clear --yes: the terminal is empty" test ! -s "$device/records.csv"
+
+# --- doctor, sim state
+run doctor
+check "doctor: status 0 when all is well" status_is 0
+run sim records
+run sim state
+check "sim state shows the sample records" out_has "4601234567890"
+
+# --- remove
+run remove
+check "remove: status 0" status_is 0
+run remove
+check "remove again: -7" err_has "-7"
+
+if [ "$mode" = wine ]; then
+  run sim unregister
+  check "sim unregister" status_is 0
+fi
+
+echo "$failures failure(s)"
+[ "$failures" -eq 0 ]
