@@ -1,0 +1,451 @@
+// Hot paths of the driver against baselines that make the same calls without the library, each pair
+// measured in the same run. After Google Benchmark's own output a table of ratios is printed.
+//
+// Allocations are counted by replacing the global operator new; BSTRs come from SysAllocString
+// (malloc), which the server side owns in any case and which the baseline pays equally.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <new>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ComBase.h"
+#include "drv/dct/DctDriver.h"
+#include "drv/dct/dctIntf.h"
+#include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
+#include "drv/dct/drivers/opticon_zebex/UDrvIni.h"
+#include "drv/dct/drivers/opticon_zebex/dctDrvUtils.h"
+#include "lib/SysUtils.h"
+#include "lib/commutil.h"
+#include "lib/parmstr.h"
+#include "platform/Codepage.h"
+#include "platform/ComPtr.h"
+#include "platform/LocaleFormat.h"
+
+// ---- counting allocator -------------------------------------------------------------------------
+namespace {
+std::atomic<long long> gAllocations{0};
+}
+
+void* operator new(std::size_t size) {
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return ::operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return ::operator new(size, tag); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+
+namespace {
+
+using namespace dct;
+
+constexpr int kRecords = 100000;
+constexpr char16_t kCode[] = u"4601234567890";  // an EAN-13, as terminals hold them
+constexpr char16_t kQuantity[] = u"12.5";
+
+// ---- a terminal server that does no work ------------------------------------------------------
+// Hands out the same record kRecords times after BeginReport; every other operation succeeds at once.
+class NullTerminals final : public ITerminals {
+public:
+    int records = kRecords;
+
+    HRESULT __stdcall QueryInterface(REFIID riid, void** object) override {
+        if (!object) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_ITerminals) {
+            *object = static_cast<ITerminals*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG __stdcall AddRef() override { return ++refs_; }
+    ULONG __stdcall Release() override { return --refs_; }  // static lifetime: never deleted
+    HRESULT __stdcall GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT __stdcall GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT __stdcall GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT __stdcall Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+
+    HRESULT __stdcall ShowProperties(int32_t* r) override { return *r = 0, S_OK; }
+    HRESULT __stdcall BeginReport(int32_t* s) override { return left_ = records, *s = 0, S_OK; }
+    HRESULT __stdcall EndReport(int32_t* s) override { return *s = 0, S_OK; }
+    HRESULT __stdcall GetRecord(int32_t* s) override {
+        *s = left_ > 0 ? 0 : 1;
+        --left_;
+        return S_OK;
+    }
+    HRESULT __stdcall Set_BaudRate(int32_t) override { return S_OK; }
+    HRESULT __stdcall Set_PortNumber(int32_t) override { return S_OK; }
+    HRESULT __stdcall Get_ResultDescription(BSTR* v) override { return *v = SysAllocString(u""), S_OK; }
+    HRESULT __stdcall Set_FormNumber(int32_t) override { return S_OK; }
+    HRESULT __stdcall Get_DeviceEnabled(uint8_t* v) override { return *v = 1, S_OK; }
+    HRESULT __stdcall Clear(int32_t* s) override { return *s = 0, S_OK; }
+    HRESULT __stdcall Set_ShowProgress(VARIANT_BOOL) override { return S_OK; }
+    HRESULT __stdcall GetFieldCount(uint8_t* v) override { return *v = 2, S_OK; }
+    HRESULT __stdcall BeginDownLoadTable(int32_t* s) override { return *s = 0, S_OK; }
+    HRESULT __stdcall ClearTableBuffer(int32_t* s) override { return *s = 0, S_OK; }
+    HRESULT __stdcall AddInTable(BSTR, int32_t* s) override { return *s = 0, S_OK; }
+    HRESULT __stdcall DownLoadTable(int32_t* s) override { return *s = 0, S_OK; }
+    HRESULT __stdcall LoadFormFromFile(BSTR, int32_t* s) override { return *s = 0, S_OK; }
+    HRESULT __stdcall GetField(int32_t index, BSTR* v) override {
+        // The caller owns what it gets, so a copy is made as a real server must.
+        *v = SysAllocStringLen(index == 1 ? kCode : kQuantity, index == 1 ? 13 : 4);
+        return S_OK;
+    }
+    HRESULT __stdcall AddToTable(int32_t* s) override { return *s = 0, S_OK; }
+
+#define DCT_NULL_RESERVED(pos) \
+    HRESULT __stdcall Reserved##pos() override { return E_NOTIMPL; }
+#define DCT_NULL_SKIP_OP(pos, name, params)
+    DCT_ITERMINALS_TABLE(DCT_NULL_SKIP_OP, DCT_NULL_RESERVED)
+#undef DCT_NULL_RESERVED
+#undef DCT_NULL_SKIP_OP
+
+private:
+    ULONG refs_ = 1;
+    int left_ = 0;
+};
+
+NullTerminals& Server() {
+    static NullTerminals* server = [] {
+        auto* s = new NullTerminals;
+        DWORD cookie = 0;
+        // The running-object table is where the client looks first.
+        RegisterActiveObject(s, CLSID_Terminals, ACTIVEOBJECT_STRONG, &cookie);
+        return s;
+    }();
+    return *server;
+}
+
+// ---- what the host does with a record ---------------------------------------------------------
+struct Sink {
+    double sum = 0;
+    std::size_t chars = 0;
+};
+
+void Consume(const TDctEnumCallback& self, const char* code, double quantity) {
+    auto* sink = static_cast<Sink*>(self.Procedure);
+    sink->sum += quantity;
+    sink->chars += code[0] != 0;
+}
+
+// ---- bulk read ----------------------------------------------------------------------------------
+// Baseline: the same server calls, in the same order, with the same conversions, straight on the
+// interface; a record is handed to the same callback.
+int BaselineRead(ITerminals* intf, const TDctEnumCallback& callback, bool handOver) {
+    int32_t status = 0;
+    uint8_t value = 0;
+    intf->Get_DeviceEnabled(&value);
+    intf->Set_ShowProgress(-1);
+    intf->Set_FormNumber(0);
+    intf->ClearTableBuffer(&status);
+    intf->BeginReport(&status);
+    intf->GetFieldCount(&value);
+    std::string code;
+    int count = 0;
+    const char separator = platform::CurrentFormatSettings().DecimalSeparator;
+    for (;;) {
+        intf->GetRecord(&status);
+        if (status != 0) break;
+        BSTR field = nullptr;
+        intf->GetField(1, &field);
+        code = platform::Utf16ToAnsi({field, SysStringLen(field)});
+        SysFreeString(field);
+        double quantity = 0;
+        if (!code.empty()) {
+            intf->GetField(2, &field);
+            std::string text = platform::Utf16ToAnsi({field, SysStringLen(field)});
+            SysFreeString(field);
+            if (!text.empty()) quantity = StrToFloat(text, separator);
+        }
+        if (handOver && !code.empty() && !(quantity < 1e-5)) callback(code.c_str(), quantity);
+        ++count;
+    }
+    intf->Get_DeviceEnabled(&value);
+    intf->EndReport(&status);
+    return count;
+}
+
+ITerminals* DirectInterface() {
+    Server();
+    IUnknown* unknown = nullptr;
+    GetActiveObject(CLSID_Terminals, nullptr, &unknown);
+    ITerminals* intf = nullptr;
+    unknown->QueryInterface(IID_ITerminals, reinterpret_cast<void**>(&intf));
+    unknown->Release();
+    return intf;
+}
+
+TDctEnumCallback CallbackFor(Sink& sink) {
+    TDctEnumCallback cb;
+    cb.Invoke = &Consume;
+    cb.Procedure = &sink;
+    return cb;
+}
+
+int StepRead(TDctDriver& driver) {
+    driver.BeginReading();
+    AnsiString code;
+    double quantity = 0;
+    int count = 0;
+    while (driver.NextRecord(code, quantity)) {
+        benchmark::DoNotOptimize(quantity);
+        ++count;
+    }
+    driver.EndReading(false);
+    return count;
+}
+
+// Allocations per record in the steady state: the difference between runs of 2N and N records, over N,
+// so that what a read costs once (connecting, creating the client) drops out.
+template <typename Run>
+double SteadyAllocationsPerRecord(Run&& run) {
+    NullTerminals& server = Server();
+    run();  // warm: first-use statics, client created
+    server.records = kRecords;
+    long long before = gAllocations.load();
+    run();
+    const long long single = gAllocations.load() - before;
+    server.records = 2 * kRecords;
+    before = gAllocations.load();
+    run();
+    const long long twice = gAllocations.load() - before;
+    server.records = kRecords;
+    return static_cast<double>(twice - single) / kRecords;
+}
+
+void BM_BulkRead_Baseline(benchmark::State& state) {
+    ITerminals* intf = DirectInterface();
+    Sink sink;
+    const TDctEnumCallback cb = CallbackFor(sink);
+    for (auto _ : state) benchmark::DoNotOptimize(BaselineRead(intf, cb, true));
+    state.counters["allocs/rec"] = SteadyAllocationsPerRecord([&] { BaselineRead(intf, cb, true); });
+    state.SetItemsProcessed(state.iterations() * kRecords);
+    intf->Release();
+}
+
+void BM_BulkRead_EnumData(benchmark::State& state) {
+    Server();
+    auto driver = TDctDriver::CreateConcreteDriver("com=1;baud=1;DF=/nonexistent");
+    Sink sink;
+    const TDctEnumCallback cb = CallbackFor(sink);
+    for (auto _ : state) benchmark::DoNotOptimize(driver->EnumData(false, cb));
+    state.counters["allocs/rec"] = SteadyAllocationsPerRecord([&] { driver->EnumData(false, cb); });
+    state.SetItemsProcessed(state.iterations() * kRecords);
+    driver->Destroy();
+}
+
+void BM_StepRead_Baseline(benchmark::State& state) {
+    ITerminals* intf = DirectInterface();
+    Sink sink;
+    const TDctEnumCallback cb = CallbackFor(sink);
+    for (auto _ : state) benchmark::DoNotOptimize(BaselineRead(intf, cb, false));
+    state.counters["allocs/rec"] = SteadyAllocationsPerRecord([&] { BaselineRead(intf, cb, false); });
+    state.SetItemsProcessed(state.iterations() * kRecords);
+    intf->Release();
+}
+
+void BM_StepRead_NextRecord(benchmark::State& state) {
+    Server();
+    auto driver = TDctDriver::CreateConcreteDriver("com=1;baud=1;DF=/nonexistent");
+    for (auto _ : state) benchmark::DoNotOptimize(StepRead(*driver));
+    state.counters["allocs/rec"] = SteadyAllocationsPerRecord([&] { StepRead(*driver); });
+    state.SetItemsProcessed(state.iterations() * kRecords);
+    driver->Destroy();
+}
+
+BENCHMARK(BM_BulkRead_Baseline)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BulkRead_EnumData)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StepRead_Baseline)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StepRead_NextRecord)->Unit(benchmark::kMillisecond);
+
+// ---- barcode lists ------------------------------------------------------------------------------
+std::string BarcodeList(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        // Mixed spelling and a quantity suffix on some, a repeat of an earlier one now and then.
+        const int n = (i % 7 == 6) ? i / 2 : i;
+        text += (i % 3 == 0 ? "ab" : "AB") + std::to_string(4601000000000LL + n);
+        if (i % 5 == 0) text += ":2";
+        text += '|';
+    }
+    return text;
+}
+
+void BM_ExtractBarcodes(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    const std::string text = BarcodeList(count);
+    for (auto _ : state) benchmark::DoNotOptimize(ExtractBarcodesFromString(text));
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_ExtractBarcodes)->Arg(10)->Arg(10000);
+
+// ---- settings -----------------------------------------------------------------------------------
+std::filesystem::path SettingsFolder(int terminals) {
+    auto folder = std::filesystem::temp_directory_path() / ("dct-bench-ini-" + std::to_string(terminals));
+    std::filesystem::create_directories(folder);
+    std::ofstream out(folder / "DctDrv.ini", std::ios::binary | std::ios::trunc);
+    for (int i = 1; i <= terminals; ++i)
+        out << "[" << i << "]\r\nDCT_Port=" << (i % 10 + 1) << "\r\nDCT_Rate=1\r\nDCT_type=0\r\nDCT_ID=" << i
+            << "\r\n";
+    return folder;
+}
+
+// What DctInit and DctFini do for the last terminal of the file (the one found last).
+void BM_Settings_InitFini(benchmark::State& state) {
+    const int terminals = static_cast<int>(state.range(0));
+    const std::string folder = SettingsFolder(terminals).string();
+    for (auto _ : state) {
+        TDrvIni ini(ConstructFileName(folder, "DctDrv.ini"));
+        ini.GetTermCount();
+        if (!ini.DctExist(terminals)) state.SkipWithError("section missing");
+        TTermInfo info;
+        ini.GetTermInfoByID(terminals, info);
+        TParametersString parameters;
+        parameters.AddParam("COM", IntToStr(info.Port));
+        parameters.AddParam("BAUD", IntToStr(info.Rate));
+        parameters.AddParam("CT", IntToStr(info.ConnType));
+        parameters.AddParam("FT", "1");
+        parameters.AddParam("FN", "1");
+        parameters.AddParam("DF", folder);
+        auto driver = TDctDriver::CreateConcreteDriver(parameters.Text());
+        driver->Destroy();
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_Settings_InitFini)->Arg(1)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+// Baseline: reading the file's bytes once, the least any reading of it costs.
+void BM_Settings_ReadFile(benchmark::State& state) {
+    const int terminals = static_cast<int>(state.range(0));
+    const auto folder = SettingsFolder(terminals);
+    for (auto _ : state) {
+        std::ifstream in(folder / "DctDrv.ini", std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        benchmark::DoNotOptimize(bytes);
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_Settings_ReadFile)->Arg(1)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+const char kParameters[] = "COM=3;BAUD=1;CT=0;FT=1;FN=1;DF=C:\\Program Files\\Station\\Data";
+
+void BM_GetParam(benchmark::State& state) {
+    const TParametersString parameters(kParameters);
+    for (auto _ : state) benchmark::DoNotOptimize(parameters.GetParam("DF", ""));
+}
+BENCHMARK(BM_GetParam);
+
+// Baseline: finding "df=" in a lowercased copy and taking the value up to ';'.
+void BM_GetParam_Baseline(benchmark::State& state) {
+    const std::string text(kParameters);
+    for (auto _ : state) {
+        std::string lower = platform::AnsiLowerCase(text);
+        std::size_t at = lower.find("df=");
+        std::string value;
+        if (at != std::string::npos) {
+            at += 3;
+            value = text.substr(at, text.find(';', at) - at);
+        }
+        benchmark::DoNotOptimize(value);
+    }
+}
+BENCHMARK(BM_GetParam_Baseline);
+
+// ---- the ratio table ----------------------------------------------------------------------------
+class CollectingReporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, Run> runs;
+    std::set<std::string> medians_;
+    void ReportRuns(const std::vector<Run>& report) override {
+        ConsoleReporter::ReportRuns(report);
+        // With repetitions the median stands for the benchmark; without, its single run.
+        for (const Run& run : report) {
+            if (run.error_occurred) continue;
+            if (run.run_type == Run::RT_Iteration && !medians_.count(run.run_name.str())) runs[run.run_name.str()] = run;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                medians_.insert(run.run_name.str());
+                runs[run.run_name.str()] = run;
+            }
+        }
+    }
+};
+
+// CPU time: the machine is shared, and wall time there counts other people's work too.
+double Ns(const benchmark::BenchmarkReporter::Run& run) {
+    return run.GetAdjustedCPUTime() * benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
+           benchmark::GetTimeUnitMultiplier(run.time_unit);
+}
+
+void PrintTable(const CollectingReporter& reporter) {
+    auto find = [&](const std::string& name) -> const benchmark::BenchmarkReporter::Run* {
+        auto it = reporter.runs.find(name);
+        return it == reporter.runs.end() ? nullptr : &it->second;
+    };
+    auto allocs = [](const benchmark::BenchmarkReporter::Run* run) {
+        auto it = run->counters.find("allocs/rec");
+        return it == run->counters.end() ? 0.0 : static_cast<double>(it->second);
+    };
+    std::printf("\n| Measure | Library | Baseline | Ratio | Goal | Holds |\n|---|---|---|---|---|---|\n");
+    auto readRow = [&](const char* label, const char* lib, const char* base) {
+        const auto* l = find(lib);
+        const auto* b = find(base);
+        if (!l || !b) return;
+        const double ratio = Ns(*l) / Ns(*b);
+        std::printf("| %s, per record | %.1f ns | %.1f ns | %.3f | <= 1.15 | %s |\n", label, Ns(*l) / kRecords,
+                    Ns(*b) / kRecords, ratio, ratio <= 1.15 ? "yes" : "NO");
+        const double la = allocs(l), ba = allocs(b);
+        std::printf("| %s, heap allocations per record (steady state) | %.2f | %.2f | | 0 | %s |\n", label, la, ba,
+                    la == 0 ? "yes" : "NO");
+    };
+    readRow("Bulk read (EnumData, 100,000 records)", "BM_BulkRead_EnumData", "BM_BulkRead_Baseline");
+    readRow("Step read (NextRecord, 100,000 records)", "BM_StepRead_NextRecord", "BM_StepRead_Baseline");
+    if (const auto *small = find("BM_ExtractBarcodes/10"), *large = find("BM_ExtractBarcodes/10000"); small && large) {
+        const double perSmall = Ns(*small) / 10, perLarge = Ns(*large) / 10000;
+        const double ratio = perLarge / perSmall;
+        std::printf("| ExtractBarcodesFromString, per barcode (10,000 vs 10) | %.1f ns | %.1f ns | %.3f | < 2 | %s |\n",
+                    perLarge, perSmall, ratio, ratio < 2 ? "yes" : "NO");
+    }
+    for (int n : {1, 100, 1000}) {
+        const auto* l = find("BM_Settings_InitFini/" + std::to_string(n));
+        const auto* b = find("BM_Settings_ReadFile/" + std::to_string(n));
+        if (!l || !b) continue;
+        std::printf("| DctInit+DctFini work, %d terminal(s) in DctDrv.ini (vs reading the file once) | %.1f us | %.1f us "
+                    "| %.2f | | |\n",
+                    n, Ns(*l) / 1000, Ns(*b) / 1000, Ns(*l) / Ns(*b));
+    }
+    if (const auto *l = find("BM_GetParam"), *b = find("BM_GetParam_Baseline"); l && b)
+        std::printf("| TParametersString::GetParam (6 parameters) | %.1f ns | %.1f ns | %.2f | | |\n", Ns(*l), Ns(*b),
+                    Ns(*l) / Ns(*b));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    CollectingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    PrintTable(reporter);
+    benchmark::Shutdown();
+    return 0;
+}
