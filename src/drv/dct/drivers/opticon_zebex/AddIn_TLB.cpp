@@ -24,7 +24,8 @@ AnsiString StatusMessage(HRESULT status) {
     AnsiString text = TrimPunctuation(platform::ComErrorMessage(status));
     if (!text.empty()) return text;
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "OLE error %.8x", static_cast<unsigned>(status));
+    // The runtime's Format writes hexadecimal digits in upper case.
+    std::snprintf(buffer, sizeof buffer, "OLE error %.8X", static_cast<unsigned>(status));
     return buffer;
 }
 

@@ -359,7 +359,7 @@ TEST_F(TerminalsTest, FailedOutStringsAndSettersRaiseToo) {
     } catch (const EOleException& e) {
         // A description of nothing but punctuation counts as none.
         std::string text = platform::ComErrorMessage(E_UNEXPECTED);
-        EXPECT_EQ(e.Message(), text.empty() ? "OLE error 8000ffff" : text);
+        EXPECT_EQ(e.Message(), text.empty() ? "OLE error 8000FFFF" : text);
     }
     EXPECT_THAT(sim.Calls(), ElementsAre("GetField 1 !0x80070057", "Set_PortNumber 1 !0x8000FFFF"));
 }
