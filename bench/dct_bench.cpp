@@ -245,7 +245,7 @@ void BM_BulkRead_Baseline(benchmark::State& state) {
 
 void BM_BulkRead_EnumData(benchmark::State& state) {
     Server();
-    auto driver = TDctDriver::CreateConcreteDriver("com=1;baud=1;DF=/nonexistent");
+    auto driver = TDctDriver::CreateConcreteDriver("com:1;baud:1;DF:/nonexistent");
     Sink sink;
     const TDctEnumCallback cb = CallbackFor(sink);
     for (auto _ : state) benchmark::DoNotOptimize(driver->EnumData(false, cb));
@@ -266,7 +266,7 @@ void BM_StepRead_Baseline(benchmark::State& state) {
 
 void BM_StepRead_NextRecord(benchmark::State& state) {
     Server();
-    auto driver = TDctDriver::CreateConcreteDriver("com=1;baud=1;DF=/nonexistent");
+    auto driver = TDctDriver::CreateConcreteDriver("com:1;baud:1;DF:/nonexistent");
     for (auto _ : state) benchmark::DoNotOptimize(StepRead(*driver));
     state.counters["allocs/rec"] = SteadyAllocationsPerRecord([&] { StepRead(*driver); });
     state.SetItemsProcessed(state.iterations() * kRecords);
@@ -347,20 +347,21 @@ void BM_Settings_ReadFile(benchmark::State& state) {
 }
 BENCHMARK(BM_Settings_ReadFile)->Arg(1)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
-const char kParameters[] = "COM=3;BAUD=1;CT=0;FT=1;FN=1;DF=C:\\Program Files\\Station\\Data";
+const char kParameters[] = "COM:3;BAUD:1;CT:0;FT:1;FN:1;DF:C:\\Program Files\\Station\\Data";
 
 void BM_GetParam(benchmark::State& state) {
     const TParametersString parameters(kParameters);
+    if (parameters.GetParam("DF", "").empty()) state.SkipWithError("DF not found");
     for (auto _ : state) benchmark::DoNotOptimize(parameters.GetParam("DF", ""));
 }
 BENCHMARK(BM_GetParam);
 
-// Baseline: finding "df=" in a lowercased copy and taking the value up to ';'.
+// Baseline: finding "df:" in a lowercased copy and taking the value up to ';'.
 void BM_GetParam_Baseline(benchmark::State& state) {
     const std::string text(kParameters);
     for (auto _ : state) {
         std::string lower = platform::AnsiLowerCase(text);
-        std::size_t at = lower.find("df=");
+        std::size_t at = lower.find("df:");
         std::string value;
         if (at != std::string::npos) {
             at += 3;
