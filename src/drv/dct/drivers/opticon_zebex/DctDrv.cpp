@@ -8,6 +8,7 @@
 #include "drv/dct/drivers/opticon_zebex/DctBoundary.h"
 #include "drv/dct/drivers/opticon_zebex/UDrvIni.h"
 #include "drv/dct/drivers/opticon_zebex/UInterConf.h"
+#include "drv/dct/drivers/opticon_zebex/Umain.h"
 #include "lib/SysUtils.h"
 #include "lib/commutil.h"
 #include "lib/cp1251.h"
@@ -16,7 +17,6 @@
 namespace dct {
 namespace {
 
-constexpr auto kDriverName = Cp1251(u8"Терминал сбора данных Opicon&Zebex");
 constexpr auto kModels = Cp1251(u8"ZEBEX: PDx-10, PDx-20. OPTICON: PHL,OPL, DWT7133");
 constexpr char kSettingsFile[] = "DctDrv.ini";
 
@@ -65,7 +65,7 @@ DCT_EXPORT void DCT_CDECL DctGetDriverInfo(TDctDriverInfo* info) {
     if (!info) return;
     // Reserved stays as the host left it.
     info->Flag2 = 1;
-    FillText(info->Name, kDriverName.view());
+    FillText(info->Name, kOpticonZebexDriverName.view());
     info->Flag1 = 1;
     FillText(info->Models, kModels.view());
 }

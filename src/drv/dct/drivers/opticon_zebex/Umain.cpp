@@ -18,7 +18,6 @@
 namespace dct {
 namespace {
 
-constexpr auto kDriverName = Cp1251(u8"Терминал сбора данных Opicon&Zebex");
 constexpr int16_t kVariantTrue = -1;
 
 // Another host process sharing the settings folder may hold the log for a moment; wait for it
@@ -54,7 +53,7 @@ void TdctOpticon9728Driver::Destroy() {
     FClient.reset();
 }
 
-AnsiString TdctOpticon9728Driver::DriverName() const { return kDriverName.str(); }
+AnsiString TdctOpticon9728Driver::DriverName() const { return kOpticonZebexDriverName.str(); }
 
 void TdctOpticon9728Driver::CheckInitCpt() {
     if (FClient) return;
@@ -184,7 +183,7 @@ void TdctOpticon9728Driver::RecordBoundaryFailure(const AnsiString& message, int
 
 void TdctOpticon9728Driver::AppendLogLine(const AnsiString& text, int32_t status) {
     const AnsiString path = ChangeFileExt(ConstructFileName(FSettingsDir, "DctDrv.ini"), ".log");
-    const AnsiString line = kDriverName.str() + "(" +
+    const AnsiString line = kOpticonZebexDriverName.str() + "(" +
                             DateTimeToStr(platform::LocalNow(), platform::CurrentFormatSettings()) + ") : " + text +
                             "(" + IntToStr(status) + ")\r\n";
     const auto deadline = std::chrono::steady_clock::now() + kLogRetryFor;

@@ -7,10 +7,14 @@
 #include <string>
 
 #include "drv/dct/DctDriver.h"
+#include "lib/cp1251.h"
 
 namespace dct {
 
 class TTerminals;
+
+// The driver's display name; the description record gives the host the same text.
+inline constexpr auto kOpticonZebexDriverName = Cp1251(u8"Терминал сбора данных Opicon&Zebex");
 
 class TdctOpticon9728Driver : public TDctDriver {
 public:
