@@ -25,15 +25,20 @@ constexpr int16_t kVariantTrue = -1;
 constexpr auto kLogRetryFor = std::chrono::milliseconds(250);
 constexpr auto kLogRetryStep = std::chrono::milliseconds(10);
 
-// The separator the locale expects, put in place of the first '.' and the first ','.
-AnsiString LocalizeDecimal(AnsiString text, char separator) {
-    if (separator != '.') {
-        if (auto at = text.find('.'); at != AnsiString::npos) text[at] = separator;
+// The separator the locale expects, put in place of the first '.' and then of the first ','.
+// One pass does both: the separator is neither character once it differs from both.
+void LocalizeDecimal(AnsiString& text, char separator) {
+    bool pointDone = separator == '.', commaDone = separator == ',';
+    for (char& c : text) {
+        if (pointDone && commaDone) break;
+        if (!pointDone && c == '.') {
+            c = separator;
+            pointDone = true;
+        } else if (!commaDone && c == ',') {
+            c = separator;
+            commaDone = true;
+        }
     }
-    if (separator != ',') {
-        if (auto at = text.find(','); at != AnsiString::npos) text[at] = separator;
-    }
-    return text;
 }
 
 }  // namespace
@@ -106,10 +111,11 @@ bool TdctOpticon9728Driver::NextRecord(AnsiString& code, double& quantity) {
     code = FClient->GetField(1);
     quantity = 0;
     if (code.empty()) return true;
-    const AnsiString text = FClient->GetField(2);
+    AnsiString text = FClient->GetField(2);
     if (text.empty()) return true;
     const char separator = platform::CurrentFormatSettings().DecimalSeparator;
-    quantity = StrToFloat(LocalizeDecimal(text, separator), separator);
+    LocalizeDecimal(text, separator);
+    quantity = StrToFloat(text, separator);
     return true;
 }
 
