@@ -38,7 +38,7 @@ struct AbiCallSpec {
 };
 static_assert(offsetof(AbiCallSpec, cwAfter) == 40);
 
-extern "C" int32_t AbiCall(AbiCallSpec* spec);
+extern "C" int32_t AbiCall(AbiCallSpec* frame);
 extern "C" void AbiCallback();  // register convention: EAX user data, EDX text, double on the stack
 
 asm(R"(
@@ -199,11 +199,11 @@ protected:
     // A cdecl call (caller pops) or a register-convention call with only EAX (callee pops nothing).
     int32_t Call(void* fn, const uint32_t* push, uint32_t count, bool callerPops, uint32_t eax = 0, uint32_t edx = 0,
                  uint32_t ecx = 0) {
-        AbiCallSpec spec{fn, eax, edx, ecx, push, count, callerPops ? count * 4 : 0, 0, 0, kHostCw, 0};
-        int32_t result = AbiCall(&spec);
-        EXPECT_EQ(spec.espDelta, 0) << "stack not balanced";
-        EXPECT_EQ(spec.savedOk, 1u) << "a callee-saved register changed";
-        EXPECT_EQ(spec.cwAfter, kHostCw) << "the host's control word was not restored";
+        AbiCallSpec frame{fn, eax, edx, ecx, push, count, callerPops ? count * 4 : 0, 0, 0, kHostCw, 0};
+        int32_t result = AbiCall(&frame);
+        EXPECT_EQ(frame.espDelta, 0) << "stack not balanced";
+        EXPECT_EQ(frame.savedOk, 1u) << "a callee-saved register changed";
+        EXPECT_EQ(frame.cwAfter, kHostCw) << "the host's control word was not restored";
         return result;
     }
     int32_t Handle1(int op) {
@@ -352,11 +352,11 @@ TEST_F(HostAbiTest, RepeatedInitAndFiniLeaveMemoryFlat) {
         Funcs* f = nullptr;
         void* h = nullptr;
         uint32_t args[] = {U(&h), U(&f), U(dir.c_str()), 1};
-        AbiCallSpec spec{init, 0, 0, 0, args, 4, 16, 0, 0, kHostCw, 0};
-        ASSERT_EQ(AbiCall(&spec), 0);
+        AbiCallSpec frame{init, 0, 0, 0, args, 4, 16, 0, 0, kHostCw, 0};
+        ASSERT_EQ(AbiCall(&frame), 0);
         uint32_t fini[] = {U(f), U(h)};
-        AbiCallSpec spec2{f->ops[0], 0, 0, 0, fini, 2, 8, 0, 0, kHostCw, 0};
-        ASSERT_EQ(AbiCall(&spec2), 0);
+        AbiCallSpec frame2{f->ops[0], 0, 0, 0, fini, 2, 8, 0, 0, kHostCw, 0};
+        ASSERT_EQ(AbiCall(&frame2), 0);
     };
     for (int i = 0; i < 50; ++i) cycle();
     PROCESS_MEMORY_COUNTERS_EX before{}, after{};
