@@ -167,12 +167,24 @@ TEST_F(TerminalServerCom, RegistrationLeavesAnotherServersClassAlone) {
     RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKey().c_str());
 }
 
+// In a freshly made prefix the RPC service behind the running-object table may still be starting
+// (RPC_S_SERVER_UNAVAILABLE); give it a little time before calling that a failure.
+HRESULT RegisterRunning(IUnknown* object, DWORD* cookie) {
+    HRESULT hr = E_FAIL;
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        hr = RegisterActiveObject(object, CLSID_Terminals, ACTIVEOBJECT_STRONG, cookie);
+        if (hr != HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)) break;
+        Sleep(250);
+    }
+    return hr;
+}
+
 TEST_F(TerminalServerCom, RunningInstanceIsPreferredToANewOne) {
     ASSERT_EQ(registerServer_(), S_OK);
     TermSimFixture sim(TermSimFixture::Activation::None);
     ComPtr<ITerminals> running = termsim::CreateTerminals();
     DWORD cookie = 0;
-    ASSERT_EQ(RegisterActiveObject(running.get(), CLSID_Terminals, ACTIVEOBJECT_STRONG, &cookie), S_OK);
+    ASSERT_EQ(RegisterRunning(running.get(), &cookie), S_OK);
     {
         TTerminals client;
         EXPECT_EQ(client.GetDefaultInterface(), running.get());
