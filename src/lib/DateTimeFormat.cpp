@@ -6,7 +6,9 @@
 namespace dct {
 namespace {
 
-char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+char Upper(char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
 
 bool StartsWithNoCase(std::string_view text, std::size_t at, std::string_view prefix) {
     if (text.size() - at < prefix.size()) return false;
@@ -38,7 +40,7 @@ int DayOfWeek(const platform::LocalTime& t) {
 // (exactly the same, case included) is one token whose length picks the form. Nested formats
 // (c, ddddd, dddddd, t, tt) are expanded one level deep only, as the runtime does.
 class Composer {
-public:
+  public:
     Composer(std::string& out, const platform::LocalTime& t, const platform::FormatSettings& s)
         : out_(out), t_(t), s_(s) {}
 
@@ -151,7 +153,7 @@ public:
         --level_;
     }
 
-private:
+  private:
     // An hour is on the 12-hour clock when an AM/PM directive follows it before the next hour
     // (and stays so for the rest of the text once one has been seen).
     void NoteTwelveHourClock(std::string_view format, std::size_t from) {

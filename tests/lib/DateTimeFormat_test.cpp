@@ -31,7 +31,7 @@ TEST(FormatDateTime, NamesOfMonthsAndDaysComeFromTheSettings) {
     EXPECT_EQ(FormatDateTime("dd-MMM-yy", kMonday, s), "09-m3-26");
     EXPECT_EQ(FormatDateTime("dddd, d MMMM yyyy", kMonday, s), "Day1, 9 Month3 2026");
     EXPECT_EQ(FormatDateTime("ddd mmmmm aaa aaaa", kMonday, s), "d1 Month3 d1 Day1");
-    EXPECT_EQ(FormatDateTime("ddd", platform::LocalTime{2000, 1, 2}, s), "d0");  // a Sunday
+    EXPECT_EQ(FormatDateTime("ddd", platform::LocalTime{2000, 1, 2}, s), "d0");   // a Sunday
     EXPECT_EQ(FormatDateTime("ddd", platform::LocalTime{2024, 2, 29}, s), "d4");  // leap day, a Thursday
 }
 

@@ -27,7 +27,8 @@ ExclusiveFileHold::~ExclusiveFileHold() {
 #else
 
 ExclusiveFileHold::ExclusiveFileHold(const std::filesystem::path& path)
-    : handle_(reinterpret_cast<void*>(static_cast<intptr_t>(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)))) {
+    : handle_(reinterpret_cast<void*>(
+          static_cast<intptr_t>(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)))) {
     const int fd = static_cast<int>(reinterpret_cast<intptr_t>(handle_));
     EXPECT_GE(fd, 0) << "cannot hold " << path;
     if (fd >= 0) {

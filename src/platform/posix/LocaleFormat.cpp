@@ -37,8 +37,12 @@ const FormatSettings& CurrentFormatSettings() {
     return Override() ? *Override() : defaults;
 }
 
-FormatSettings ReadUserFormatSettings() { return ReadDefaults(); }
+FormatSettings ReadUserFormatSettings() {
+    return ReadDefaults();
+}
 
-void OverrideFormatSettings(std::optional<FormatSettings> settings) { Override() = std::move(settings); }
+void OverrideFormatSettings(std::optional<FormatSettings> settings) {
+    Override() = std::move(settings);
+}
 
 }  // namespace dct::platform

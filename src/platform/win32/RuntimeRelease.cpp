@@ -7,6 +7,8 @@ void __freeres() noexcept;
 
 namespace dct::platform {
 
-void ReleaseLanguageRuntime() { __gnu_cxx::__freeres(); }
+void ReleaseLanguageRuntime() {
+    __gnu_cxx::__freeres();
+}
 
 }  // namespace dct::platform
