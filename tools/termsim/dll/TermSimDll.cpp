@@ -9,6 +9,7 @@
 #include <string>
 
 #include "TermSim.h"
+#include "platform/RuntimeRelease.h"
 
 namespace {
 
@@ -64,11 +65,13 @@ LONG WriteKey(const std::wstring& path, const wchar_t* name, const std::wstring&
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         moduleInstance = instance;
         DisableThreadLibraryCalls(instance);
     }
+    // Freed by FreeLibrary (COM unloading an unused server), not at process exit.
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) dct::platform::ReleaseLanguageRuntime();
     return TRUE;
 }
 
