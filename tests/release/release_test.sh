@@ -56,6 +56,7 @@ for line in "${commands[@]}"; do
   [ "$rc" = 0 ] || sed 's/^/  /' "$work/out" "$work/err"
   case $line in
     "dcthost --version") check "dcthost --version names $version" grep -qx "dcthost $version" "$work/out" ;;
+    "dcthost info") check "the library is the archive's" grep -qF "$name\\DctDrv.dll" "$work/out" ;;
     "dcthost doctor"*) check "doctor finds nothing wrong" grep -q "everything looks right" "$work/out" ;;
     "dcthost read"*) check "the read gives the sample records" grep -q "^4601234567890;2" "$work/out" ;;
   esac
