@@ -39,6 +39,7 @@ struct Options {
     bool skipBad = false;
     bool yes = false;
     bool help = false;
+    bool version = false;  // --version
 };
 
 // The rate code for a rate in bits per second (115200 -> 1 ... 9600 -> 5), nullopt for others.
