@@ -17,13 +17,16 @@
 
 #include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
 #include "drv/dct/drivers/opticon_zebex/UDrvIni.h"
-#include "lib/Exceptions.h"
+#include "base/Exceptions.h"
 #include "lib/RegSettings.h"
 #include "lib/commutil.h"
-#include "platform/LocaleFormat.h"
+#include "platform/Env.h"
 
 namespace dcthost {
 namespace {
+
+// The operating system as the library sees it: settings, formats, registry, the terminal server.
+dct::platform::Env& SystemEnv() { return dct::platform::Env::Default(); }
 
 using platform::SystemTextToUtf8;
 
@@ -144,7 +147,7 @@ std::string ConnectionName(int type) {
 
 int Show(const Options& o) {
     const std::string path = SettingsPath(o);
-    dct::TDrvIni ini(path);
+    dct::TDrvIni ini(path, SystemEnv());
     const std::string section = std::to_string(o.terminal);
     if (!ini.DctExist(o.terminal)) {
         return LibraryFailure("show", code::NoSection, "terminal " + section + " has no section in " + SystemTextToUtf8(path),
@@ -190,7 +193,7 @@ int Configure(const Options& o) {
     }
     try {
         // As the dialog saves: what the section holds stays unless a flag changes it.
-        dct::TDrvIni ini(SettingsPath(o));
+        dct::TDrvIni ini(SettingsPath(o), SystemEnv());
         dct::TTermInfo info;
         info.Port = 1, info.Rate = 1, info.ConnType = 0;
         if (ini.DctExist(o.terminal)) {
@@ -228,7 +231,7 @@ class RecordSink {
 public:
     RecordSink(FILE* file, const Options& o)
         : file_(file), o_(o),
-          decimal_(o.decimal.value_or(dct::platform::CurrentFormatSettings().DecimalSeparator)),
+          decimal_(o.decimal.value_or(SystemEnv().UserFormats().DecimalSeparator)),
           progress_(platform::IsTerminal(stderr)), started_(platform::Seconds()) {
         if (o_.header && o_.format == OutputFormat::Csv) Put(std::string("code") + o_.separator + "quantity\r\n");
     }
@@ -526,7 +529,7 @@ int Doctor(const Options& o) {
     if (!platform::FileExists(path)) {
         c.Fail("settings file " + SystemTextToUtf8(path) + " does not exist",
                "dcthost configure --terminal " + terminal + " --port N --rate BPS --cable|--cradle");
-    } else if (!dct::TDrvIni(path).DctExist(o.terminal)) {
+    } else if (!dct::TDrvIni(path, SystemEnv()).DctExist(o.terminal)) {
         c.Fail("settings file has no section [" + terminal + "]",
                "dcthost configure --terminal " + terminal + " --port N --rate BPS --cable|--cradle");
     } else if (library) {
@@ -549,7 +552,7 @@ int Doctor(const Options& o) {
     {
         platform::Apartment apartment;
         try {
-            dct::TTerminals server;
+            dct::TTerminals server(SystemEnv());
             server.Connect();
             c.Ok("terminal server reachable");
             if (server.Get_DeviceEnabled()) c.Ok("the server's device is enabled");
@@ -565,7 +568,7 @@ int Doctor(const Options& o) {
     if (registration.simulator) Say("       simulator device folder: " + Utf8Path(dct::termsim::DeviceFolder()) + "\n");
 
     // The trace folder, as the library settles it: registry TraceDir, TARN_LOGS_FOLDER, the library's folder.
-    std::string trace = dct::ReadRegistrySetting("TraceDir", "");
+    std::string trace = dct::ReadRegistrySetting(SystemEnv(), "TraceDir", "");
     std::string source = "registry value TraceDir";
     if (trace.empty()) trace = platform::Environment("TARN_LOGS_FOLDER"), source = "TARN_LOGS_FOLDER";
     if (trace.empty() && library) {

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 
 namespace dct::platform {
 namespace {

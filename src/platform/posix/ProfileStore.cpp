@@ -1,5 +1,3 @@
-#include "platform/ProfileStore.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -8,7 +6,8 @@
 #include <cerrno>
 #include <optional>
 
-#include "lib/IniEngine.h"
+#include "base/IniEngine.h"
+#include "platform/DefaultEnv.h"
 #include "platform/posix/NativePath.h"
 
 namespace dct::platform {
@@ -110,28 +109,28 @@ bool Update(const std::string& file, Change change) {
 
 }  // namespace
 
-std::string ProfileReadString(const std::string& file, const std::string& section, const std::string& key,
+std::string DefaultEnv::ProfileReadString(const std::string& file, const std::string& section, const std::string& key,
                               const std::string& fallback) {
     Snapshot s = Load(file);
     return ini::ReadValue(s.state, s.content, section, key, fallback, kProfileValueMax + 1);
 }
 
-std::vector<std::string> ProfileSectionNames(const std::string& file) {
+std::vector<std::string> DefaultEnv::ProfileSectionNames(const std::string& file) {
     Snapshot s = Load(file);
     return ini::SectionNames(s.content);
 }
 
-std::vector<std::string> ProfileKeyNames(const std::string& file, const std::string& section) {
+std::vector<std::string> DefaultEnv::ProfileKeyNames(const std::string& file, const std::string& section) {
     Snapshot s = Load(file);
     return ini::KeyNames(s.content, section);
 }
 
-bool ProfileWriteString(const std::string& file, const std::string& section, const std::string& key,
+bool DefaultEnv::ProfileWriteString(const std::string& file, const std::string& section, const std::string& key,
                         const std::string& value) {
     return Update(file, [&](std::string_view content) { return ini::WriteValue(content, section, key, value); });
 }
 
-bool ProfileEraseSection(const std::string& file, const std::string& section) {
+bool DefaultEnv::ProfileEraseSection(const std::string& file, const std::string& section) {
     return Update(file, [&](std::string_view content) { return ini::EraseSection(content, section); });
 }
 

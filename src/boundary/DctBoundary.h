@@ -6,7 +6,7 @@
 #include <cstdint>
 
 namespace dct {
-class TDctDriver;
+struct DctInstance;
 }
 
 // The host's two conventions on 32-bit x86. cdecl: right to left, caller pops. The register
@@ -29,7 +29,8 @@ class TDctDriver;
 
 extern "C" {
 
-using DctHandle = dct::TDctDriver*;
+// Opaque to the host: the boundary's instance around the driver (DctInstance.h).
+using DctHandle = dct::DctInstance*;
 
 // The host's per-record procedure: UserData in EAX, the code text in EDX, the quantity on the
 // stack (popped by the procedure itself).

@@ -1,4 +1,4 @@
-#include "drv/dct/drivers/opticon_zebex/dctDrvUtils.h"
+#include "boundary/dctDrvUtils.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

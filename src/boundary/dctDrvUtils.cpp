@@ -1,8 +1,8 @@
-#include "drv/dct/drivers/opticon_zebex/dctDrvUtils.h"
+#include "boundary/dctDrvUtils.h"
 
 #include <unordered_set>
 
-#include "lib/SysUtils.h"
+#include "base/SysUtils.h"
 #include "platform/Codepage.h"
 
 namespace dct {

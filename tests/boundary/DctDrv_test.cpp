@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 #include "support/DriverLibrary.h"
 
 namespace dct {

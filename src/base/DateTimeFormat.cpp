@@ -1,4 +1,4 @@
-#include "lib/DateTimeFormat.h"
+#include "base/DateTimeFormat.h"
 
 #include <cctype>
 #include <cstdio>
@@ -30,7 +30,7 @@ const std::string& NameOf(const Names& names, int index) {
 }
 
 // 0 for Sunday ... 6 for Saturday, as the day-name tables are ordered.
-int DayOfWeek(const platform::LocalTime& t) {
+int DayOfWeek(const LocalTime& t) {
     static constexpr int kMonthOffset[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
     int year = t.Year - (t.Month < 3 ? 1 : 0);
     return (year + year / 4 - year / 100 + year / 400 + kMonthOffset[(t.Month + 11) % 12] + t.Day) % 7;
@@ -41,7 +41,7 @@ int DayOfWeek(const platform::LocalTime& t) {
 // (c, ddddd, dddddd, t, tt) are expanded one level deep only, as the runtime does.
 class Composer {
   public:
-    Composer(std::string& out, const platform::LocalTime& t, const platform::FormatSettings& s)
+    Composer(std::string& out, const LocalTime& t, const FormatSettings& s)
         : out_(out), t_(t), s_(s) {}
 
     void Append(std::string_view format) {
@@ -205,22 +205,22 @@ class Composer {
     }
 
     std::string& out_;
-    const platform::LocalTime& t_;
-    const platform::FormatSettings& s_;
+    const LocalTime& t_;
+    const FormatSettings& s_;
     int level_ = 0;
     bool twelveHour_ = false;
 };
 
 }  // namespace
 
-std::string FormatDateTime(std::string_view format, const platform::LocalTime& time,
-                           const platform::FormatSettings& settings) {
+std::string FormatDateTime(std::string_view format, const LocalTime& time,
+                           const FormatSettings& settings) {
     std::string out;
     Composer(out, time, settings).Append(format);
     return out;
 }
 
-std::string DateTimeToStr(const platform::LocalTime& time, const platform::FormatSettings& settings) {
+std::string DateTimeToStr(const LocalTime& time, const FormatSettings& settings) {
     return FormatDateTime("c", time, settings);
 }
 

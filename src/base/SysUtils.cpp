@@ -1,9 +1,9 @@
-#include "lib/SysUtils.h"
+#include "base/SysUtils.h"
 
 #include <charconv>
 #include <cstdio>
 
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 
 namespace dct {
 namespace {

@@ -1,4 +1,4 @@
-#include "drv/dct/drivers/opticon_zebex/DctBoundary.h"
+#include "boundary/DctBoundary.h"
 
 namespace dct {
 namespace {

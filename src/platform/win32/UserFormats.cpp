@@ -1,4 +1,4 @@
-#include "platform/LocaleFormat.h"
+#include "platform/UserFormats.h"
 
 #include <windows.h>
 
@@ -17,7 +17,7 @@ int LocaleInt(LCTYPE type) { return std::atoi(LocaleString(type, "0").c_str()); 
 
 // The runtime derives its formats from the locale the same way at start-up: the short date as the
 // locale writes it, the long time from the 12/24-hour, leading-zero and AM/PM-position settings.
-FormatSettings ReadSystemSettings() {
+FormatSettings ReadSettings() {
     FormatSettings s;
     s.DecimalSeparator = LocaleString(LOCALE_SDECIMAL, ".")[0];
     s.DateSeparator = LocaleString(LOCALE_SDATE, "/")[0];
@@ -50,21 +50,8 @@ FormatSettings ReadSystemSettings() {
     return s;
 }
 
-std::optional<FormatSettings>& Override() {
-    static std::optional<FormatSettings> value;
-    return value;
-}
-
 }  // namespace
 
-const FormatSettings& CurrentFormatSettings() {
-    if (Override()) return *Override();
-    static const FormatSettings system = ReadSystemSettings();
-    return system;
-}
-
-FormatSettings ReadUserFormatSettings() { return ReadSystemSettings(); }
-
-void OverrideFormatSettings(std::optional<FormatSettings> settings) { Override() = std::move(settings); }
+FormatSettings ReadUserFormatSettings() { return ReadSettings(); }
 
 }  // namespace dct::platform

@@ -3,16 +3,18 @@
 #include <cstring>
 #include <memory>
 
+#include "base/SysUtils.h"
+#include "base/cp1251.h"
+#include "boundary/DctBoundary.h"
+#include "boundary/DctInstance.h"
 #include "drv/dct/DctDriver.h"
 #include "drv/dct/dctIntf.h"
-#include "drv/dct/drivers/opticon_zebex/DctBoundary.h"
 #include "drv/dct/drivers/opticon_zebex/UDrvIni.h"
 #include "drv/dct/drivers/opticon_zebex/UInterConf.h"
 #include "drv/dct/drivers/opticon_zebex/Umain.h"
-#include "lib/SysUtils.h"
 #include "lib/commutil.h"
-#include "lib/cp1251.h"
 #include "lib/parmstr.h"
+#include "platform/Env.h"
 
 namespace dct {
 namespace {
@@ -36,8 +38,11 @@ void CopyBounded(char* destination, const AnsiString& text, int32_t max) {
     destination[count] = '\0';
 }
 
+// Everything the exports do with the operating system goes through the real one.
+platform::Env& TheEnv() { return platform::Env::Default(); }
+
 int32_t Init(int32_t number, const AnsiString& directory, TDctDriverFuncs** funcs, DctHandle* handle) {
-    TDrvIni ini(ConstructFileName(directory, kSettingsFile));
+    TDrvIni ini(ConstructFileName(directory, kSettingsFile), TheEnv());
     ini.GetTermCount();
     TParametersString parameters;
     if (!ini.DctExist(number)) return rc::NoSection;
@@ -50,7 +55,7 @@ int32_t Init(int32_t number, const AnsiString& directory, TDctDriverFuncs** func
     parameters.AddParam("FN", "1");
     parameters.AddParam("DF", directory);
     *funcs = NewDriverFuncs(number);
-    *handle = TDctDriver::CreateConcreteDriver(parameters.Text()).release();
+    *handle = new DctInstance(TDctDriver::CreateConcreteDriver(parameters.Text(), TheEnv()));
     return rc::Ok;
 }
 
@@ -73,7 +78,7 @@ DCT_EXPORT void DCT_CDECL DctGetDriverInfo(TDctDriverInfo* info) {
 DCT_EXPORT int32_t DCT_CDECL DctRemove(int32_t number, const char* directory) {
     FpuGuard fpu;
     try {
-        TDrvIni ini(ConstructFileName(TextOf(directory), kSettingsFile));
+        TDrvIni ini(ConstructFileName(TextOf(directory), kSettingsFile), TheEnv());
         if (!ini.DctExist(number)) return rc::NoSection;
         ini.DelTermInfo(IntToStr(number));
         return rc::Ok;
@@ -85,7 +90,7 @@ DCT_EXPORT int32_t DCT_CDECL DctRemove(int32_t number, const char* directory) {
 DCT_EXPORT int32_t DCT_CDECL DctConfigure(int32_t number, const char* directory) {
     FpuGuard fpu;
     try {
-        return ConfigureTerminal(number, TextOf(directory));
+        return ConfigureTerminal(number, TextOf(directory), TheEnv());
     } catch (...) {
         return rc::NotConfirmed;
     }
@@ -111,7 +116,7 @@ DCT_EXPORT int32_t DCT_CDECL DctErr(DctHandle handle, int32_t* code, char** buff
     FpuGuard fpu;
     try {
         AnsiString text;
-        handle->GetStateErr(text, *code);
+        handle->Driver->GetStateErr(text, *code);
         CopyBounded(*buffer, text, max);
         return max < 4 ? rc::BufferTooSmall : rc::Ok;
     } catch (...) {

@@ -1,4 +1,4 @@
-#include "lib/IniEngine.h"
+#include "base/IniEngine.h"
 
 
 namespace dct::ini {

@@ -1,4 +1,4 @@
-#include "platform/LocaleFormat.h"
+#include "platform/UserFormats.h"
 
 #include <langinfo.h>
 #include <locale.h>
@@ -6,14 +6,9 @@
 namespace dct::platform {
 namespace {
 
-std::optional<FormatSettings>& Override() {
-    static std::optional<FormatSettings> value;
-    return value;
-}
-
 // There is no user locale to consult here: the formats are the English defaults, and the names
 // those of the C library's "C" locale. Tests that need another locale (a decimal comma, a
-// day-first date, other names) install it with OverrideFormatSettings.
+// day-first date, other names) give it through a fake environment.
 FormatSettings ReadDefaults() {
     FormatSettings s;
     locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
@@ -32,17 +27,8 @@ FormatSettings ReadDefaults() {
 
 }  // namespace
 
-const FormatSettings& CurrentFormatSettings() {
-    static const FormatSettings defaults = ReadDefaults();
-    return Override() ? *Override() : defaults;
-}
-
 FormatSettings ReadUserFormatSettings() {
     return ReadDefaults();
-}
-
-void OverrideFormatSettings(std::optional<FormatSettings> settings) {
-    Override() = std::move(settings);
 }
 
 }  // namespace dct::platform

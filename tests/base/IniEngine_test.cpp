@@ -1,4 +1,4 @@
-#include "lib/IniEngine.h"
+#include "base/IniEngine.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "lib/SysUtils.h"
+#include "base/SysUtils.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 
 using dct::StrToFloat;
 using dct::StrToInt;

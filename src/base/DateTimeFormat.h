@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Clock.h"
-#include "platform/LocaleFormat.h"
+#include "base/FormatSettings.h"
+#include "base/LocalTime.h"
 
 namespace dct {
 
@@ -16,10 +16,10 @@ namespace dct {
 // h/hh (12-hour when an AM/PM directive follows), n/nn, s/ss, z/zzz, t/tt (short and long time
 // format), am/pm, a/p, ampm, aaa/aaaa (day names); "/" and ":" are the locale's separators; text in
 // single or double quotes is copied as it stands; any other character stands for itself.
-std::string FormatDateTime(std::string_view format, const platform::LocalTime& time,
-                           const platform::FormatSettings& settings);
+std::string FormatDateTime(std::string_view format, const LocalTime& time,
+                           const FormatSettings& settings);
 
 // FormatDateTime("c"): the locale's short date and long time.
-std::string DateTimeToStr(const platform::LocalTime& time, const platform::FormatSettings& settings);
+std::string DateTimeToStr(const LocalTime& time, const FormatSettings& settings);
 
 }  // namespace dct

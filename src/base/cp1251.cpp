@@ -1,4 +1,4 @@
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 
 namespace dct {
 

@@ -6,11 +6,12 @@
 // as of any server failure, with DctErr for the text.
 #include <new>
 
+#include "base/SysUtils.h"
+#include "boundary/DctBoundary.h"
+#include "boundary/DctInstance.h"
+#include "boundary/dctDrvUtils.h"
 #include "drv/dct/DctDriver.h"
 #include "drv/dct/dctIntf.h"
-#include "drv/dct/drivers/opticon_zebex/DctBoundary.h"
-#include "drv/dct/drivers/opticon_zebex/dctDrvUtils.h"
-#include "lib/SysUtils.h"
 
 namespace dct {
 namespace {
@@ -20,7 +21,8 @@ constexpr char kUnknownFailure[] = "Unexpected failure in the driver library";
 
 int32_t RecordFailure(DctHandle handle, const AnsiString& message, int32_t logStatus) noexcept {
     try {
-        handle->RecordBoundaryFailure(message, logStatus);
+        if (auto* pending = dynamic_cast<TPendingFailure*>(handle->Driver.get()))
+            pending->RecordFailure(message, logStatus);
     } catch (...) {
         // Nothing more can be recorded; the code still reaches the host.
     }
@@ -45,18 +47,12 @@ int32_t Guarded(DctHandle handle, Operation&& operation) noexcept {
 
 AnsiString TextOf(const char* text) { return text ? AnsiString(text) : AnsiString(); }
 
-// Calls the host's register-convention procedure with the host's floating-point word in force.
-void InvokeHostCallback(const TDctEnumCallback& self, const char* code, double quantity) {
-    auto procedure = reinterpret_cast<TDctEnumCallbackProc>(self.Procedure);
-    FpuGuard::WithHostWord([&] { procedure(self.UserData, code, quantity); });
-}
-
 int32_t DCT_CDECL DctFini(DctHandle handle, TDctDriverFuncs* funcs) {
     FpuGuard fpu;
     bool failed = false;
     if (handle) {
         try {
-            handle->Destroy();
+            handle->Driver->Destroy();
         } catch (...) {
             failed = true;
         }
@@ -70,7 +66,7 @@ int32_t DCT_CDECL DctFini(DctHandle handle, TDctDriverFuncs* funcs) {
 int32_t DCT_CDECL DctInteractiveService(DctHandle handle) {
     if (!DctHandleValid(handle)) return rc::BadHandle;
     return Guarded(handle, [&] {
-        handle->InteractiveService();
+        handle->Driver->InteractiveService();
         return rc::Ok;
     });
 }
@@ -78,16 +74,16 @@ int32_t DCT_CDECL DctInteractiveService(DctHandle handle) {
 int32_t DCT_CDECL DctClearData(DctHandle handle) {
     if (!DctHandleValid(handle)) return rc::BadHandle;
     return Guarded(handle, [&] {
-        handle->ClearTerm();
-        return handle->GetError();
+        handle->Driver->ClearTerm();
+        return handle->Driver->GetError();
     });
 }
 
 int32_t DCT_CDECL DctBeginDataReading(DctHandle handle) {
     if (!DctHandleValid(handle)) return rc::BadHandle;
     return Guarded(handle, [&] {
-        handle->BeginReading();  // its own status is not the host's: GetError is
-        return handle->GetError();
+        handle->Driver->BeginReading();  // its own status is not the host's: GetError is
+        return handle->Driver->GetError();
     });
 }
 
@@ -95,19 +91,19 @@ int32_t DCT_CDECL DctEnumData(DctHandle handle, TDctEnumCallbackProc callback, i
                               int32_t clearAfter) {
     if (!DctHandleValid(handle) || !callback) return rc::BadHandle;
     return Guarded(handle, [&] {
-        TDctEnumCallback sink{&InvokeHostCallback, reinterpret_cast<void*>(callback), userData};
-        return handle->EnumData(clearAfter != 0, sink);
+        handle->Callback.Bind(callback, userData);
+        return handle->Driver->EnumData(clearAfter != 0, handle->Callback);
     });
 }
 
 int32_t DCT_CDECL DctNextRecord(DctHandle handle, const char** code, double* quantity, int32_t* more) {
     if (!DctHandleValid(handle) || !code || !quantity || !more) return rc::BadHandle;
     // The text stays with the instance until its next operation, as the host expects.
-    AnsiString& text = handle->FRecordCode;
+    AnsiString& text = handle->RecordCode;
     bool delivered = false;
     const int32_t result = Guarded(handle, [&] {
-        delivered = handle->NextRecord(text, *quantity);
-        return handle->GetError();
+        delivered = handle->Driver->NextRecord(text, *quantity);
+        return handle->Driver->GetError();
     });
     if (!delivered) text.clear();  // also when the record failed half-way: it was not delivered
     *more = delivered ? -1 : 0;
@@ -118,16 +114,16 @@ int32_t DCT_CDECL DctNextRecord(DctHandle handle, const char** code, double* qua
 int32_t DCT_CDECL DctEndDataReading(DctHandle handle, int32_t clearAfter) {
     if (!DctHandleValid(handle)) return rc::BadHandle;
     return Guarded(handle, [&] {
-        handle->EndReading(clearAfter != 0);
-        return handle->GetError();
+        handle->Driver->EndReading(clearAfter != 0);
+        return handle->Driver->GetError();
     });
 }
 
 int32_t DCT_CDECL DctBeginWareTableWriting(DctHandle handle, int32_t fullTable) {
     if (!DctHandleValid(handle)) return rc::BadHandle;
     return Guarded(handle, [&] {
-        handle->BeginWriting(fullTable != 0);
-        return handle->GetError();
+        handle->Driver->BeginWriting(fullTable != 0);
+        return handle->Driver->GetError();
     });
 }
 
@@ -137,20 +133,24 @@ int32_t DCT_REGISTER(3) DctWriteWareTableRecord(DctHandle handle, const char* te
     return Guarded(handle, [&] {
         const AnsiString first = TextOf(text1), second = TextOf(text2);
         for (const std::string& barcode : ExtractBarcodesFromString(TrimCtl(TextOf(barcodes))))
-            handle->AddRecord(barcode, first, number, second);  // a failing record does not stop the rest
-        return handle->GetError();
+            handle->Driver->AddRecord(barcode, first, number, second);  // a failing record does not stop the rest
+        return handle->Driver->GetError();
     });
 }
 
 int32_t DCT_REGISTER(1) DctEndWareTableWriting(DctHandle handle) {
     if (!DctHandleValid(handle)) return rc::BadHandle;
     return Guarded(handle, [&] {
-        handle->EndWriting();
-        return handle->GetError();
+        handle->Driver->EndWriting();
+        return handle->Driver->GetError();
     });
 }
 
 }  // namespace
+
+void HostEnumCallback::operator()(const char* code, double quantity) {
+    FpuGuard::WithHostWord([&] { procedure_(userData_, code, quantity); });
+}
 
 bool DctHandleValid(DctHandle handle) { return handle != nullptr; }
 
