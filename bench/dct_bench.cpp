@@ -27,7 +27,7 @@
 #include "lib/parmstr.h"
 #include "platform/Codepage.h"
 #include "platform/ComPtr.h"
-#include "platform/LocaleFormat.h"
+#include "platform/Env.h"
 
 // ---- counting allocator -------------------------------------------------------------------------
 namespace {
@@ -137,21 +137,19 @@ NullTerminals& Server() {
 }
 
 // ---- what the host does with a record ---------------------------------------------------------
-struct Sink {
+struct Sink final : TDctEnumCallback {
     double sum = 0;
     std::size_t chars = 0;
+    void operator()(const char* code, double quantity) override {
+        sum += quantity;
+        chars += code[0] != 0;
+    }
 };
-
-void Consume(const TDctEnumCallback& self, const char* code, double quantity) {
-    auto* sink = static_cast<Sink*>(self.Procedure);
-    sink->sum += quantity;
-    sink->chars += code[0] != 0;
-}
 
 // ---- bulk read ----------------------------------------------------------------------------------
 // Baseline: the same server calls, in the same order, with the same conversions, straight on the
 // interface; a record is handed to the same callback.
-int BaselineRead(ITerminals* intf, const TDctEnumCallback& callback, bool handOver) {
+int BaselineRead(ITerminals* intf, TDctEnumCallback& callback, bool handOver) {
     int32_t status = 0;
     uint8_t value = 0;
     intf->Get_DeviceEnabled(&value);
@@ -162,7 +160,7 @@ int BaselineRead(ITerminals* intf, const TDctEnumCallback& callback, bool handOv
     intf->GetFieldCount(&value);
     std::string code;
     int count = 0;
-    const char separator = platform::CurrentFormatSettings().DecimalSeparator;
+    const char separator = platform::Env::Default().UserFormats().DecimalSeparator;
     for (;;) {
         intf->GetRecord(&status);
         if (status != 0) break;
@@ -193,13 +191,6 @@ ITerminals* DirectInterface() {
     unknown->QueryInterface(IID_ITerminals, reinterpret_cast<void**>(&intf));
     unknown->Release();
     return intf;
-}
-
-TDctEnumCallback CallbackFor(Sink& sink) {
-    TDctEnumCallback cb;
-    cb.Invoke = &Consume;
-    cb.Procedure = &sink;
-    return cb;
 }
 
 int StepRead(TDctDriver& driver) {
@@ -235,8 +226,7 @@ double SteadyAllocationsPerRecord(Run&& run) {
 
 void BM_BulkRead_Baseline(benchmark::State& state) {
     ITerminals* intf = DirectInterface();
-    Sink sink;
-    const TDctEnumCallback cb = CallbackFor(sink);
+    Sink cb;
     for (auto _ : state) benchmark::DoNotOptimize(BaselineRead(intf, cb, true));
     state.counters["allocs/rec"] = SteadyAllocationsPerRecord([&] { BaselineRead(intf, cb, true); });
     state.SetItemsProcessed(state.iterations() * kRecords);
@@ -245,9 +235,8 @@ void BM_BulkRead_Baseline(benchmark::State& state) {
 
 void BM_BulkRead_EnumData(benchmark::State& state) {
     Server();
-    auto driver = TDctDriver::CreateConcreteDriver("com:1;baud:1;DF:/nonexistent");
-    Sink sink;
-    const TDctEnumCallback cb = CallbackFor(sink);
+    auto driver = TDctDriver::CreateConcreteDriver("com:1;baud:1;DF:/nonexistent", platform::Env::Default());
+    Sink cb;
     for (auto _ : state) benchmark::DoNotOptimize(driver->EnumData(false, cb));
     state.counters["allocs/rec"] = SteadyAllocationsPerRecord([&] { driver->EnumData(false, cb); });
     state.SetItemsProcessed(state.iterations() * kRecords);
@@ -256,8 +245,7 @@ void BM_BulkRead_EnumData(benchmark::State& state) {
 
 void BM_StepRead_Baseline(benchmark::State& state) {
     ITerminals* intf = DirectInterface();
-    Sink sink;
-    const TDctEnumCallback cb = CallbackFor(sink);
+    Sink cb;
     for (auto _ : state) benchmark::DoNotOptimize(BaselineRead(intf, cb, false));
     state.counters["allocs/rec"] = SteadyAllocationsPerRecord([&] { BaselineRead(intf, cb, false); });
     state.SetItemsProcessed(state.iterations() * kRecords);
@@ -266,7 +254,7 @@ void BM_StepRead_Baseline(benchmark::State& state) {
 
 void BM_StepRead_NextRecord(benchmark::State& state) {
     Server();
-    auto driver = TDctDriver::CreateConcreteDriver("com:1;baud:1;DF:/nonexistent");
+    auto driver = TDctDriver::CreateConcreteDriver("com:1;baud:1;DF:/nonexistent", platform::Env::Default());
     for (auto _ : state) benchmark::DoNotOptimize(StepRead(*driver));
     state.counters["allocs/rec"] = SteadyAllocationsPerRecord([&] { StepRead(*driver); });
     state.SetItemsProcessed(state.iterations() * kRecords);
@@ -315,7 +303,7 @@ void BM_Settings_InitFini(benchmark::State& state) {
     const int terminals = static_cast<int>(state.range(0));
     const std::string folder = SettingsFolder(terminals).string();
     for (auto _ : state) {
-        TDrvIni ini(ConstructFileName(folder, "DctDrv.ini"));
+        TDrvIni ini(ConstructFileName(folder, "DctDrv.ini"), platform::Env::Default());
         ini.GetTermCount();
         if (!ini.DctExist(terminals)) state.SkipWithError("section missing");
         TTermInfo info;
@@ -327,7 +315,7 @@ void BM_Settings_InitFini(benchmark::State& state) {
         parameters.AddParam("FT", "1");
         parameters.AddParam("FN", "1");
         parameters.AddParam("DF", folder);
-        auto driver = TDctDriver::CreateConcreteDriver(parameters.Text());
+        auto driver = TDctDriver::CreateConcreteDriver(parameters.Text(), platform::Env::Default());
         driver->Destroy();
     }
     std::filesystem::remove_all(folder);

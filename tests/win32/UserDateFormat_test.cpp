@@ -7,7 +7,7 @@
 
 #include "base/DateTimeFormat.h"
 #include "base/cp1251.h"
-#include "platform/LocaleFormat.h"
+#include "platform/UserFormats.h"
 
 namespace dct {
 namespace {
