@@ -426,8 +426,8 @@ void PrintTable(const CollectingReporter& reporter) {
         const auto* b = find(base);
         if (!l || !b) return;
         const double ratio = Ns(*l) / Ns(*b);
-        std::printf("| %s, per record | %.1f ns | %.1f ns | %.3f | <= 1.15 | %s |\n", label, Ns(*l) / kRecords,
-                    Ns(*b) / kRecords, ratio, ratio <= 1.15 ? "yes" : "NO");
+        std::printf("| %s, per record | %.1f ns | %.1f ns | %.3f | <= 1.10 | %s |\n", label, Ns(*l) / kRecords,
+                    Ns(*b) / kRecords, ratio, ratio <= 1.10 ? "yes" : "NO");
         const double la = allocs(l), ba = allocs(b);
         std::printf("| %s, heap allocations per record (steady state) | %.2f | %.2f | | 0 | %s |\n", label, la, ba,
                     la == 0 ? "yes" : "NO");
@@ -444,9 +444,12 @@ void PrintTable(const CollectingReporter& reporter) {
         const auto* l = find("BM_Settings_InitFini/" + std::to_string(n));
         const auto* b = find("BM_Settings_ReadFile/" + std::to_string(n));
         if (!l || !b) continue;
+        // The goal is set for the largest file only: under 1 ms.
+        const bool largest = n == 1000, holds = Ns(*l) < 1e6;
         std::printf("| DctInit+DctFini work, %d terminal(s) in DctDrv.ini (vs reading the file once) | %.1f us | %.1f us "
-                    "| %.2f | | |\n",
-                    n, Ns(*l) / 1000, Ns(*b) / 1000, Ns(*l) / Ns(*b));
+                    "| %.2f | %s | %s |\n",
+                    n, Ns(*l) / 1000, Ns(*b) / 1000, Ns(*l) / Ns(*b), largest ? "< 1 ms" : "",
+                    largest ? (holds ? "yes" : "NO") : "");
     }
     if (const auto *l = find("BM_DebugLookup/1"), *b = find("BM_DebugLookup/0"); l && b) {
         const double lb = l->counters.find("table bytes")->second, bb = b->counters.find("table bytes")->second;
