@@ -76,6 +76,8 @@ bool DebugTable::Seek(const Series& series, uint32_t rva, Decode&& decode) const
     return !reader.failed;
 }
 
+namespace {
+
 constexpr int kMaxNotifiers = 8;
 std::atomic<TJclExceptNotifyProc> g_notifiers[kMaxNotifiers];
 
