@@ -201,7 +201,6 @@ void BM_Settings_InitFini(benchmark::State& state) {
     const std::string folder = SettingsFolder(terminals).string();
     for (auto _ : state) {
         TDrvIni ini(ConstructFileName(folder, "DctDrv.ini"), platform::Env::Default());
-        ini.GetTermCount();
         if (!ini.DctExist(terminals)) state.SkipWithError("section missing");
         TTermInfo info;
         ini.GetTermInfoByID(terminals, info);

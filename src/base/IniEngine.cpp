@@ -81,51 +81,107 @@ std::string CopyEntry(std::string_view value, std::size_t size, bool stripQuotes
 // Tab, LF, VT, FF, CR, blank and ^Z (the old end-of-file mark).
 bool IsBlank(unsigned char c) { return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x1A; }
 
-Profile Parse(std::string_view bytes) {
-    Profile p;
-    if (bytes.empty()) return p;  // an empty file has not even the nameless section
-    if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
-        p.bom = kUtf8Bom;
-        bytes.remove_prefix(kUtf8Bom.size());
-    }
-    p.sections.emplace_back();
-    Section* current = &p.sections.back();
-    const Key* previous = nullptr;
+namespace {
+
+// Walks the lines of a file as the platform reads them and hands each section header and each entry
+// to the visitor as views into the bytes, allocating nothing:
+//   visitor.Section(name) for a header, visitor.Key(name, value) for an entry (value null for a
+//   line without '='), each returning false to stop the walk; visitor.WantsKeys() says whether the
+//   entries of the current section matter at all.
+// Entries before the first header belong to the nameless section, which exists unless the file is
+// empty.
+template <typename Visitor>
+void Scan(std::string_view bytes, Visitor& visitor) {
+    if (bytes.empty()) return;  // an empty file has not even the nameless section
+    if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
+    if (!visitor.Section(std::string_view{})) return;
+    bool previousNameless = false, anyPrevious = false;
+    const char* const data = bytes.data();
+    const std::size_t size = bytes.size();
     std::size_t pos = 0;
-    while (pos < bytes.size()) {
+    while (pos < size) {
         // A line ends at CR or LF; the empty lines between them are skipped like blank ones.
-        std::size_t eol = bytes.find_first_of("\r\n", pos);
-        std::size_t end = eol == std::string_view::npos ? bytes.size() : eol;
+        std::size_t end = pos;
+        while (end < size && data[end] != '\r' && data[end] != '\n') ++end;
         std::string_view line = TrimBlanks(bytes.substr(pos, end - pos));
-        pos = eol == std::string_view::npos ? bytes.size() : eol + 1;
+        pos = end + 1;
         if (line.empty()) continue;
 
         if (line[0] == '[') {
             std::size_t close = line.rfind(']');
             if (close != std::string_view::npos && close > 0) {
-                p.sections.push_back(Section{std::string(CString(TrimBlanks(line.substr(1, close - 1)))), {}});
-                current = &p.sections.back();
-                previous = nullptr;
+                anyPrevious = false;
+                if (!visitor.Section(CString(TrimBlanks(line.substr(1, close - 1))))) return;
                 continue;
             }
             // A '[' without a closing bracket is an ordinary line.
         }
 
+        // Entries of sections the visitor does not look into need no parsing.
+        if (!visitor.WantsKeys()) continue;
         std::string_view name = line;
         std::optional<std::string_view> value;
         if (std::size_t eq = line.find('='); eq != std::string_view::npos) {
             name = line.substr(0, eq);
             while (!name.empty() && IsBlank(static_cast<unsigned char>(name.back()))) name.remove_suffix(1);
-            value = TrimLeftBlanks(line.substr(eq + 1));
+            value = CString(TrimLeftBlanks(line.substr(eq + 1)));
         }
         // Runs of nameless entries ("=x") collapse into their first one.
-        if (!name.empty() || previous == nullptr || !previous->name.empty()) {
-            Key k{std::string(CString(name)), {}};
-            if (value) k.value = std::string(CString(*value));
-            current->keys.push_back(std::move(k));
-            previous = &current->keys.back();
+        if (!name.empty() || !anyPrevious || !previousNameless) {
+            name = CString(name);
+            anyPrevious = true;
+            previousNameless = name.empty();
+            if (!visitor.Key(name, value)) return;
         }
     }
+}
+
+// Builds the whole profile.
+struct ProfileBuilder {
+    Profile& p;
+    bool WantsKeys() const { return true; }
+    bool Section(std::string_view name) {
+        p.sections.push_back(ini::Section{std::string(name), {}});
+        return true;
+    }
+    bool Key(std::string_view name, std::optional<std::string_view> value) {
+        ini::Key k{std::string(name), {}};
+        if (value) k.value = std::string(*value);
+        p.sections.back().keys.push_back(std::move(k));
+        return true;
+    }
+};
+
+// Looks at the entries of the first section whose name matches and stops after it.
+template <typename OnKey>
+struct FirstSection {
+    std::string_view wanted;
+    OnKey onKey;
+    bool inside = false, seen = false;
+    bool WantsKeys() const { return inside; }
+    bool Section(std::string_view name) {
+        if (inside) return false;  // past the first match: nothing more to see
+        inside = !seen && SameName(name, wanted);
+        seen = seen || inside;
+        return true;
+    }
+    bool Key(std::string_view name, std::optional<std::string_view> value) {
+        return !inside || onKey(name, value);
+    }
+};
+
+template <typename OnKey>
+FirstSection<OnKey> InFirstSection(std::string_view wanted, OnKey onKey) {
+    return {wanted, std::move(onKey)};
+}
+
+}  // namespace
+
+Profile Parse(std::string_view bytes) {
+    Profile p;
+    if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) p.bom = kUtf8Bom;
+    ProfileBuilder builder{p};
+    Scan(bytes, builder);
     return p;
 }
 
@@ -149,30 +205,43 @@ std::string ReadValue(FileState state, std::string_view content, std::string_vie
     // Trailing spaces of the default go, but never its first character.
     while (fallback.size() > 1 && fallback.back() == ' ') fallback.remove_suffix(1);
     if (state == FileState::Unreachable) return std::string(fallback.substr(0, bufferSize - 1));
-    Profile p = Parse(state == FileState::Present ? content : std::string_view{});
-    const Key* found = nullptr;
-    if (Section* s = FindForKey(p, section)) found = FindKey(*s, key);
-    return CopyEntry(found && found->value ? std::string_view(*found->value) : fallback, bufferSize, true);
+    // The first entry of the key in the first section of the name, as FindForKey and FindKey find it.
+    const std::string_view wantedKey = TrimBlanks(key);
+    std::optional<std::optional<std::string_view>> found;
+    auto scan = InFirstSection(TrimBlanks(section), [&](std::string_view name, std::optional<std::string_view> value) {
+        if (!SameName(name, wantedKey)) return true;
+        found = value;
+        return false;
+    });
+    Scan(state == FileState::Present ? content : std::string_view{}, scan);
+    return CopyEntry(found && *found ? **found : fallback, bufferSize, true);
 }
 
 std::vector<std::string> SectionNames(std::string_view content) {
-    std::vector<std::string> names;
-    for (Section& s : Parse(content).sections)
-        if (!s.name.empty()) names.push_back(std::move(s.name));
-    return names;
+    struct Names {
+        std::vector<std::string> names;
+        bool Section(std::string_view name) {
+            if (!name.empty()) names.emplace_back(name);
+            return true;
+        }
+        bool WantsKeys() const { return false; }
+        bool Key(std::string_view, std::optional<std::string_view>) { return true; }
+    } collect;
+    Scan(content, collect);
+    return std::move(collect.names);
 }
 
 std::vector<std::string> KeyNames(std::string_view content, std::string_view section) {
     std::vector<std::string> names;
-    Profile p = Parse(content);
-    auto it = FindExact(p, CString(section));
-    if (it == p.sections.end()) return names;
-    for (Key& k : it->keys) {
-        if (!k.value || (!k.name.empty() && k.name[0] == ';')) continue;  // bare lines and comments
+    // Listing compares the section's name as given, untrimmed.
+    auto scan = InFirstSection(CString(section), [&](std::string_view name, std::optional<std::string_view> value) {
+        if (!value || (!name.empty() && name[0] == ';')) return true;  // bare lines and comments
         // A nameless entry ("=x") is listed as an empty name, which ends the zero-separated list.
-        if (k.name.empty()) break;
-        names.push_back(std::move(k.name));
-    }
+        if (name.empty()) return false;
+        names.emplace_back(name);
+        return true;
+    });
+    Scan(content, scan);
     return names;
 }
 

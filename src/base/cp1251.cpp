@@ -9,15 +9,22 @@ std::u16string Cp1251ToUtf16(std::string_view text) {
     return out;
 }
 
-std::string Utf16ToCp1251(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
+void Utf16ToCp1251(std::u16string_view text, std::string& out) {
+    // One byte per character at most: written in place, then cut to what was written.
+    out.resize(text.size());
+    std::size_t n = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) ++i;  // a surrogate pair has no 1251 byte
         int b = (c >= 0xD800 && c < 0xE000) ? -1 : detail::ByteFor(c);
-        out.push_back(b < 0 ? '?' : static_cast<char>(b));
+        out[n++] = b < 0 ? '?' : static_cast<char>(b);
     }
+    out.resize(n);
+}
+
+std::string Utf16ToCp1251(std::u16string_view text) {
+    std::string out;
+    Utf16ToCp1251(text, out);
     return out;
 }
 

@@ -80,6 +80,8 @@ consteval detail::Cp1251Text<N> Cp1251(const char8_t (&utf8)[N]) {
 std::u16string Cp1251ToUtf16(std::string_view text);
 // Characters with no 1251 byte become '?', as the Windows conversion does by default.
 std::string Utf16ToCp1251(std::u16string_view text);
+// The same into `out`, replacing what it held and reusing its storage.
+void Utf16ToCp1251(std::u16string_view text, std::string& out);
 // UTF-8 <-> 1251 for consoles, CSV files and tests.
 std::string Cp1251ToUtf8(std::string_view text);
 std::string Utf8ToCp1251(std::string_view text);

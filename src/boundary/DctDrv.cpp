@@ -42,8 +42,9 @@ void CopyBounded(char* destination, const AnsiString& text, int32_t max) {
 platform::Env& TheEnv() { return platform::Env::Default(); }
 
 int32_t Init(int32_t number, const AnsiString& directory, TDctDriverFuncs** funcs, DctHandle* handle) {
+    // The list of every terminal's section (GetTermCount) is not built here: nothing reads it, and on
+    // a station with many terminals it cost more than the rest of DctInit together.
     TDrvIni ini(ConstructFileName(directory, kSettingsFile), TheEnv());
-    ini.GetTermCount();
     TParametersString parameters;
     if (!ini.DctExist(number)) return rc::NoSection;
     TTermInfo info;

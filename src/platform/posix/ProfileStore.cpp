@@ -40,15 +40,21 @@ bool DirectoryOf(const std::string& path, std::string& dir) {
 }
 
 bool ReadAll(int fd, std::string& out) {
-    out.clear();
-    char buf[8192];
+    // Read straight into a string of the file's size (a settings file of a thousand terminals is
+    // some 60 KB), growing it only if the file grew meanwhile.
+    struct stat st {};
+    std::size_t have = 0;
+    out.resize(::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 4096);
     for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (have == out.size()) out.resize(out.size() * 2);
+        ssize_t n = ::read(fd, out.data() + have, out.size() - have);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
-        if (n == 0) return true;
-        out.append(buf, static_cast<std::size_t>(n));
+        if (n == 0) break;
+        have += static_cast<std::size_t>(n);
     }
+    out.resize(have);
+    return true;
 }
 
 bool WriteAll(int fd, const std::string& bytes) {

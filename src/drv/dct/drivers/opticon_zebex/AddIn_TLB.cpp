@@ -53,6 +53,8 @@ namespace detail {
 
 AnsiString ToAnsi(const UniqueBstr& text) { return platform::Utf16ToAnsi(text.view()); }
 
+void ToAnsi(const UniqueBstr& text, AnsiString& into) { platform::Utf16ToAnsi(text.view(), into); }
+
 UniqueBstr ToBstr(std::string_view text) {
     UniqueBstr result = UniqueBstr::FromUtf16(platform::AnsiToUtf16(text));
     if (!result.get()) throw EOleSysError(StatusMessage(E_OUTOFMEMORY), E_OUTOFMEMORY);
@@ -65,8 +67,7 @@ TTerminals::TTerminals(platform::Env& env) : FEnv(env) {}
 
 TTerminals::~TTerminals() { Disconnect(); }
 
-void TTerminals::Check(HRESULT status) {
-    if (SUCCEEDED(status)) return;
+void TTerminals::Fail(HRESULT status) {
     // The server describes its failure through the thread's error object; taking it also clears it,
     // so that a later failure without one is not described by this one's text.
     ComPtr<IErrorInfo> info;
@@ -100,8 +101,8 @@ void TTerminals::Connect() {
 
 void TTerminals::Disconnect() { FIntf.reset(); }
 
-ITerminals* TTerminals::GetDefaultInterface() {
-    if (!FIntf) Connect();
+ITerminals* TTerminals::ConnectForCall() {
+    Connect();
     if (!FIntf)
         throw EAssertionFailed(
             "DefaultInterface is NULL. Component is not connected to Server. You must call 'Connect' or "

@@ -111,6 +111,7 @@ namespace detail {
 
 platform::UniqueBstr ToBstr(std::string_view text);
 AnsiString ToAnsi(const platform::UniqueBstr& text);
+void ToAnsi(const platform::UniqueBstr& text, AnsiString& into);
 
 // An input of an operation as the server takes it; texts become COM strings for the call.
 template <typename Param>
@@ -139,8 +140,20 @@ template <>
 struct OutArg<BSTR> {
     BSTR* put() { return value.put(); }
     AnsiString take() { return ToAnsi(value); }
+    void TakeInto(AnsiString& text) { ToAnsi(value, text); }
     platform::UniqueBstr value;
 };
+
+// True when the call gives a string of the caller's in place of a trailing text out parameter.
+template <typename ParamList, typename ArgList>
+constexpr bool TextIntoLastArgument() {
+    constexpr std::size_t n = std::tuple_size_v<ParamList>;
+    if constexpr (n == 0 || std::tuple_size_v<ArgList> != n)
+        return false;
+    else
+        return std::is_same_v<std::tuple_element_t<n - 1, ParamList>, BSTR*> &&
+               std::is_same_v<std::tuple_element_t<n - 1, ArgList>, AnsiString>;
+}
 
 }  // namespace detail
 
@@ -154,7 +167,7 @@ public:
     // Attaches to the running server or creates one, through the environment.
     void Connect();
     void Disconnect();
-    ITerminals* GetDefaultInterface();
+    ITerminals* GetDefaultInterface() { return FIntf ? FIntf.get() : ConnectForCall(); }
 
     // True once after a call found the server gone (its process ended, the connection broke): the
     // interface was dropped then, and the next call connects to a new server, which knows nothing
@@ -165,7 +178,9 @@ public:
     // connects on demand, takes the inputs as the library holds them (texts as 8-bit strings),
     // checks the status and returns the value of the trailing out parameter, if any (texts again as
     // 8-bit strings). E.g. BeginReport() -> int32_t, Set_PortNumber(int32_t),
-    // GetField(int32_t) -> AnsiString, AddInTable(std::string_view) -> int32_t.
+    // GetField(int32_t) -> AnsiString, AddInTable(std::string_view) -> int32_t. A text it hands out
+    // may instead go into a string of the caller's, given as the last argument: GetField(1, code)
+    // reuses code's storage.
 #define DCT_TERMINALS_CLIENT_OP(pos, name, params)                        \
     template <typename... Args>                                            \
     auto name(Args&&... args) {                                            \
@@ -180,9 +195,14 @@ private:
     template <typename... Params, typename... Args>
     auto Call(HRESULT(__stdcall ITerminals::*operation)(Params...), Args&&... args);
 
+    // Connects, or raises the assertion failure of a client that could not be connected.
+    ITerminals* ConnectForCall();
     // Raises EOleException for a failing status; other statuses, positive ones included, pass. A
     // status that says the server is gone drops the interface.
-    void Check(HRESULT status);
+    void Check(HRESULT status) {
+        if (FAILED(status)) Fail(status);
+    }
+    [[noreturn]] void Fail(HRESULT status);
 
     platform::Env& FEnv;
     platform::ComPtr<ITerminals> FIntf;  // the held interface, or none
@@ -192,20 +212,27 @@ private:
 template <typename... Params, typename... Args>
 auto TTerminals::Call(HRESULT(__stdcall ITerminals::*operation)(Params...), Args&&... args) {
     using ParamList = std::tuple<Params...>;
-    constexpr std::size_t kInputs = sizeof...(Args);
+    using ArgList = std::tuple<std::remove_cvref_t<Args>...>;
+    // A text handed out may go into the caller's string, given in place of the out parameter.
+    constexpr bool kInto = detail::TextIntoLastArgument<ParamList, ArgList>();
+    constexpr std::size_t kInputs = kInto ? sizeof...(Args) - 1 : sizeof...(Args);
     static_assert(kInputs == sizeof...(Params) || kInputs + 1 == sizeof...(Params),
                   "every parameter but a trailing out parameter takes an argument");
     ITerminals* intf = GetDefaultInterface();
+    auto arguments = std::forward_as_tuple(std::forward<Args>(args)...);
     return [&]<std::size_t... I>(std::index_sequence<I...>) {
-        std::tuple<detail::InArg<std::tuple_element_t<I, ParamList>>...> in(std::forward<Args>(args)...);
+        std::tuple<detail::InArg<std::tuple_element_t<I, ParamList>>...> in(std::get<I>(arguments)...);
         if constexpr (kInputs == sizeof...(Params)) {
             Check((intf->*operation)(std::get<I>(in).get()...));
         } else {
             detail::OutArg<std::remove_pointer_t<std::tuple_element_t<kInputs, ParamList>>> out;
             Check((intf->*operation)(std::get<I>(in).get()..., out.put()));
-            return out.take();
+            if constexpr (kInto)
+                out.TakeInto(std::get<kInputs>(arguments));
+            else
+                return out.take();
         }
-    }(std::index_sequence_for<Args...>{});
+    }(std::make_index_sequence<kInputs>{});
 }
 
 }  // namespace dct

@@ -47,7 +47,8 @@ std::unique_ptr<TDctDriver> TDctDriver::CreateConcreteDriver(const AnsiString& p
     return std::make_unique<TdctOpticon9728Driver>(parameters, env);
 }
 
-TdctOpticon9728Driver::TdctOpticon9728Driver(const AnsiString& parameters, platform::Env& env) : FEnv(env) {
+TdctOpticon9728Driver::TdctOpticon9728Driver(const AnsiString& parameters, platform::Env& env)
+    : FEnv(env), FDecimalSeparator(env.UserFormats().DecimalSeparator) {
     TParametersString params(parameters);
     FPort = StrToIntDef(params.GetParam("com", "1"), 1);
     FBaud = StrToIntDef(params.GetParam("baud", "1"), 1);
@@ -64,9 +65,15 @@ void TdctOpticon9728Driver::Destroy() {
 
 AnsiString TdctOpticon9728Driver::DriverName() const { return kOpticonZebexDriverName.str(); }
 
+// Once port and rate have reached the server now connected, a check of two flags: it runs before
+// the server calls of every record.
 void TdctOpticon9728Driver::CheckInitCpt() {
-    // A server that went away took port and rate with it; the next connection reaches a new one.
-    if (FFirstContactMade && !FClient->TakeServerLost()) return;
+    if (!FFirstContactMade || FClient->TakeServerLost()) MakeFirstContact();
+}
+
+// Either the first contact has not been made yet, or the server went away and took port and rate
+// with it: the next connection reaches a new one.
+void TdctOpticon9728Driver::MakeFirstContact() {
     FFirstContactMade = false;
     if (!FClient) FClient = std::make_unique<TTerminals>(FEnv);
     // The first call connects. Until both calls have gone through (the class not registered yet, a
@@ -117,14 +124,13 @@ bool TdctOpticon9728Driver::NextRecord(AnsiString& code, double& quantity) {
     code.clear();
     CheckInitCpt();
     if (FClient->GetRecord() != 0) return false;
-    code = FClient->GetField(1);
+    FClient->GetField(1, code);
     quantity = 0;
     if (code.empty()) return true;
-    AnsiString text = FClient->GetField(2);
-    if (text.empty()) return true;
-    const char separator = FEnv.UserFormats().DecimalSeparator;
-    LocalizeDecimal(text, separator);
-    quantity = StrToFloat(text, separator);
+    FClient->GetField(2, FQuantityText);
+    if (FQuantityText.empty()) return true;
+    LocalizeDecimal(FQuantityText, FDecimalSeparator);
+    quantity = StrToFloat(FQuantityText, FDecimalSeparator);
     return true;
 }
 

@@ -16,7 +16,7 @@ class TTerminals;
 // The driver's display name; the description record gives the host the same text.
 inline constexpr auto kOpticonZebexDriverName = Cp1251(u8"Терминал сбора данных Opicon&Zebex");
 
-class TdctOpticon9728Driver : public TDctDriver, public TPendingFailure {
+class TdctOpticon9728Driver final : public TDctDriver, public TPendingFailure {
 public:
     // Reads "com" (default 1), "baud" (default 1) and "DF" from the parameter string. The server is
     // not contacted: a terminal that is off does not make creation fail. The environment gives the
@@ -51,6 +51,7 @@ public:
     bool HasClient() const { return FClient != nullptr; }
 
 private:
+    void MakeFirstContact();
     bool DeviceUsable();
     void AppendLogLine(const AnsiString& text, int32_t status);
 
@@ -63,7 +64,10 @@ private:
     int32_t FBaud = 1;
     bool FFullTable = false;
     AnsiString FSettingsDir;
-    bool FLogFailed = false;  // the exception on its way out came from appending to DctDrv.log
+    bool FLogFailed = false;
+    // The user's decimal separator, fixed for the process as the environment read it at start-up.
+    char FDecimalSeparator;
+    AnsiString FQuantityText;  // the record's quantity as the server gives it; reused record after record  // the exception on its way out came from appending to DctDrv.log
 };
 
 }  // namespace dct
