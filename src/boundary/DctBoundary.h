@@ -114,21 +114,23 @@ public:
     ~FpuGuard();
     FpuGuard(const FpuGuard&) = delete;
     FpuGuard& operator=(const FpuGuard&) = delete;
-    // Runs a call into the host with the host's word in force.
+
+    // The control word in force now: at a boundary entry, before the guard, the host's.
+    static uint16_t CurrentWord();
+    // Runs a call into the host with the host's word in force, and the library's again afterwards.
     template <typename F>
-    static void WithHostWord(F&& call) {
-        HostWordScope scope;
+    static void WithHostWord(uint16_t hostWord, F&& call) {
+        HostWordScope scope(hostWord);
         call();
     }
 
 private:
     struct HostWordScope {
-        HostWordScope();
+        explicit HostWordScope(uint16_t hostWord);
         ~HostWordScope();
         uint16_t saved;
     };
     uint16_t host_;
-    uint16_t previousHost_;
 };
 
 }  // namespace dct

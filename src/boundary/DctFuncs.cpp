@@ -90,8 +90,9 @@ int32_t DCT_CDECL DctBeginDataReading(DctHandle handle) {
 int32_t DCT_CDECL DctEnumData(DctHandle handle, TDctEnumCallbackProc callback, int32_t userData,
                               int32_t clearAfter) {
     if (!DctHandleValid(handle) || !callback) return rc::BadHandle;
+    const uint16_t hostWord = FpuGuard::CurrentWord();
     return Guarded(handle, [&] {
-        handle->Callback.Bind(callback, userData);
+        handle->Callback.Bind(callback, userData, hostWord);
         return handle->Driver->EnumData(clearAfter != 0, handle->Callback);
     });
 }
@@ -149,7 +150,7 @@ int32_t DCT_REGISTER(1) DctEndWareTableWriting(DctHandle handle) {
 }  // namespace
 
 void HostEnumCallback::operator()(const char* code, double quantity) {
-    FpuGuard::WithHostWord([&] { procedure_(userData_, code, quantity); });
+    FpuGuard::WithHostWord(hostWord_, [&] { procedure_(userData_, code, quantity); });
 }
 
 bool DctHandleValid(DctHandle handle) { return handle != nullptr; }

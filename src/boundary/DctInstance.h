@@ -14,15 +14,18 @@ namespace dct {
 // register convention, with the host's floating-point word in force during the call.
 class HostEnumCallback final : public TDctEnumCallback {
 public:
-    void Bind(TDctEnumCallbackProc procedure, int32_t userData) {
+    // The host's procedure, its user data, and the control word it runs under.
+    void Bind(TDctEnumCallbackProc procedure, int32_t userData, uint16_t hostWord) {
         procedure_ = procedure;
         userData_ = userData;
+        hostWord_ = hostWord;
     }
     void operator()(const char* code, double quantity) override;
 
 private:
     TDctEnumCallbackProc procedure_ = nullptr;
     int32_t userData_ = 0;
+    uint16_t hostWord_ = 0;
 };
 
 struct DctInstance {

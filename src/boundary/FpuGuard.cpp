@@ -21,22 +21,15 @@ void LoadControlWord(uint16_t) {}
 
 constexpr uint16_t kAllExceptionsMasked = 0x003F;
 
-// The host's word at the innermost boundary entry of this thread; calls into the host use it.
-thread_local uint16_t tHostWord = 0;
-
 }  // namespace
 
-FpuGuard::FpuGuard() : host_(ReadControlWord()), previousHost_(tHostWord) {
-    tHostWord = host_;
-    LoadControlWord(host_ | kAllExceptionsMasked);
-}
+uint16_t FpuGuard::CurrentWord() { return ReadControlWord(); }
 
-FpuGuard::~FpuGuard() {
-    LoadControlWord(host_);
-    tHostWord = previousHost_;
-}
+FpuGuard::FpuGuard() : host_(ReadControlWord()) { LoadControlWord(host_ | kAllExceptionsMasked); }
 
-FpuGuard::HostWordScope::HostWordScope() : saved(ReadControlWord()) { LoadControlWord(tHostWord); }
+FpuGuard::~FpuGuard() { LoadControlWord(host_); }
+
+FpuGuard::HostWordScope::HostWordScope(uint16_t hostWord) : saved(ReadControlWord()) { LoadControlWord(hostWord); }
 
 FpuGuard::HostWordScope::~HostWordScope() { LoadControlWord(saved); }
 
