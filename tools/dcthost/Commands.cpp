@@ -610,7 +610,7 @@ int Sim(const Options& o) {
     if (what == "register" || what == "unregister") {
         dct::termsim::RegistrationTurn turn;
         std::string message;
-        const int32_t hr = platform::RegisterSimulatorServer(what == "unregister", &message);
+        const int32_t hr = platform::RegisterSimulatorServer(what == "unregister", o.local, o.device.value_or(""), &message);
         (hr == 0 ? Say : Complain)(message + (hr == 0 ? "\n" : ""));
         return hr == 0 ? exitcode::Ok : exitcode::Failed;
     }

@@ -1,0 +1,175 @@
+// TermSimServer.exe: the simulator as a local COM server, in a process of its own as a station's
+// terminal server is. COM starts it (LocalServer32, with -Embedding) when a client creates the class.
+// It serves one Terminals object over the same device folder as TermSim.dll, to every client that
+// creates the class and, through a weak entry in the running-object table, to every client that
+// looks for a running instance. It ends when its last client lets go, or when asked with --stop.
+//
+// usage: TermSimServer.exe [-Embedding] [--device DIR]   serve (DIR: the device folder)
+//        TermSimServer.exe --stop                         end the running server and wait for it
+// Exit status: 0 done; 1 --stop found no server; 2 bad command line; 3 another server is running;
+// 4 it could not serve (COM refused the class); the value of an Exit= fault when one ended it.
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+#include "TermSim.h"
+#include "platform/win32/Handle.h"
+
+namespace {
+
+using dct::ITerminals;
+using dct::platform::ComPtr;
+using dct::platform::UniqueKernelHandle;
+
+// Held by the serving process from start to end, so that --stop can wait for it to be gone.
+constexpr wchar_t kRunningMutex[] = L"DctTermSimServer.Running";
+constexpr wchar_t kStopEvent[] = L"DctTermSimServer.Stop";
+
+enum ExitStatus { kDone = 0, kNoServer = 1, kUsage = 2, kAlreadyRunning = 3, kCannotServe = 4 };
+
+// Posted to the serving thread when the count of strong connections falls to zero.
+constexpr UINT kLastReleased = WM_APP + 1;
+
+class ServerProcess final : public dct::termsim::ServerProcess {
+public:
+    explicit ServerProcess(DWORD loopThread) : loopThread_(loopThread) {}
+
+    // The count may come from one of COM's threads: the serving thread decides what it means.
+    void ConnectionsChanged(unsigned long strongConnections) override {
+        connections_ = strongConnections;
+        if (strongConnections == 0) PostThreadMessageW(loopThread_, kLastReleased, 0, 0);
+    }
+    bool Connected() const { return connections_ != 0; }
+
+    // As a crash would: no revoking, no clean-up. COM's service notices the dead process.
+    [[noreturn]] void EndNow(int exitCode) override {
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
+        ExitProcess(static_cast<UINT>(exitCode));
+    }
+
+private:
+    DWORD loopThread_;
+    std::atomic<unsigned long> connections_{0};
+};
+
+int Stop() {
+    UniqueKernelHandle stop(OpenEventW(EVENT_MODIFY_STATE, FALSE, kStopEvent));
+    if (!stop) return kNoServer;
+    SetEvent(stop.get());
+    UniqueKernelHandle running(OpenMutexW(SYNCHRONIZE, FALSE, kRunningMutex));
+    if (running) {
+        DWORD waited = WaitForSingleObject(running.get(), 30000);
+        if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) ReleaseMutex(running.get());
+    }
+    return kDone;
+}
+
+// A freshly made Wine prefix may take a while to bring up the service behind the table.
+HRESULT RegisterRunning(IUnknown* object, DWORD* cookie) {
+    constexpr HRESULT kRpcServerUnavailable = static_cast<HRESULT>(0x800706BA);
+    const ULONGLONG deadline = GetTickCount64() + 20000;
+    HRESULT hr;
+    do {
+        hr = RegisterActiveObject(object, dct::CLSID_Terminals, ACTIVEOBJECT_WEAK, cookie);
+        if (hr != kRpcServerUnavailable) break;
+        Sleep(250);
+    } while (GetTickCount64() < deadline);
+    return hr;
+}
+
+// The class object and the running-object table's weak entry: how clients reach the one object.
+class Listing {
+public:
+    Listing(IClassFactory* factory, ITerminals* terminals) : factory_(factory), terminals_(terminals) {}
+    ~Listing() { Withdraw(); }
+    Listing(const Listing&) = delete;
+    Listing& operator=(const Listing&) = delete;
+
+    bool Offer() {
+        if (FAILED(CoRegisterClassObject(dct::CLSID_Terminals, factory_, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
+                                         &classCookie_)))
+            return false;
+        listed_ = SUCCEEDED(RegisterRunning(terminals_, &runningCookie_));
+        return true;
+    }
+    void Withdraw() {
+        if (listed_) RevokeActiveObject(runningCookie_, nullptr);
+        if (classCookie_) CoRevokeClassObject(classCookie_);
+        listed_ = false;
+        classCookie_ = 0;
+    }
+
+private:
+    IClassFactory* factory_;
+    ITerminals* terminals_;
+    DWORD classCookie_ = 0, runningCookie_ = 0;
+    bool listed_ = false;
+};
+
+// Calls reach the apartment as window messages. When the last client has gone, the server withdraws
+// from view; a client that attached in the meantime keeps it serving.
+void ServeUntilDone(const ServerProcess& process, Listing& listing, HANDLE stop) {
+    for (;;) {
+        DWORD woke = MsgWaitForMultipleObjects(1, &stop, FALSE, INFINITE, QS_ALLINPUT);
+        if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) return;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) return;
+            if (message.message == kLastReleased && !process.Connected()) {
+                listing.Withdraw();
+                if (!process.Connected()) return;
+                if (!listing.Offer()) return;
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}
+
+int Serve() {
+    UniqueKernelHandle running(CreateMutexW(nullptr, FALSE, kRunningMutex));
+    // A server that is ending holds the mutex a little longer; one that serves keeps it.
+    DWORD waited = running ? WaitForSingleObject(running.get(), 10000) : WAIT_FAILED;
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return kAlreadyRunning;
+    UniqueKernelHandle stop(CreateEventW(nullptr, TRUE, FALSE, kStopEvent));
+    int status = kDone;
+    if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        ServerProcess process(GetCurrentThreadId());
+        ComPtr<ITerminals> terminals = dct::termsim::CreateTerminals(&process);
+        ComPtr<IClassFactory> factory = dct::termsim::CreateClassFactory(terminals);
+        {
+            Listing listing(factory.get(), terminals.get());
+            if (listing.Offer()) ServeUntilDone(process, listing, stop.get());
+            else status = kCannotServe;
+        }
+        // Clients still attached (the server was told to stop) are cut off rather than left hanging.
+        CoDisconnectObject(terminals.get(), 0);
+        factory.reset();
+        terminals.reset();
+        CoUninitialize();
+    } else {
+        status = kCannotServe;
+    }
+    ReleaseMutex(running.get());
+    return status;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    bool stop = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg == L"--stop") stop = true;
+        else if (arg == L"-Embedding" || arg == L"/Embedding") continue;  // how COM starts a local server
+        else if (arg == L"--device" && i + 1 < argc) dct::termsim::SetDeviceFolderVariable(argv[++i]);
+        else return kUsage;
+    }
+    try {
+        return stop ? Stop() : Serve();
+    } catch (...) {
+        return kCannotServe;
+    }
+}
