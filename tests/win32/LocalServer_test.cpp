@@ -11,7 +11,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <string>
@@ -80,9 +79,14 @@ UniqueKernelHandle StartServer(const std::wstring& arguments) {
     return UniqueKernelHandle(process.hProcess);
 }
 
+// Asked of the table without attaching: a client that attached and let go would end the server.
 bool RunningInstanceListed() {
-    platform::ComPtr<IUnknown> running;
-    return GetActiveObject(CLSID_Terminals, nullptr, running.put()) == S_OK;
+    platform::ComPtr<IRunningObjectTable> table;
+    platform::ComPtr<IMoniker> name;
+    wchar_t clsid[64];
+    StringFromGUID2(CLSID_Terminals, clsid, 64);
+    return SUCCEEDED(GetRunningObjectTable(0, table.put())) && SUCCEEDED(CreateItemMoniker(L"!", clsid, name.put())) &&
+           table->IsRunning(name.get()) == S_OK;
 }
 
 // One server per test: whatever a test left running is stopped, and the table is empty again.
@@ -144,12 +148,25 @@ protected:
         return {code, buffer};
     }
 
+    // For a failure message: the pending error and the last calls the server logged.
+    std::string Explain() {
+        std::string text = "DctErr: " + Error().second + "; calls:";
+        const auto calls = sim.Calls();
+        for (size_t i = calls.size() > 8 ? calls.size() - 8 : 0; i < calls.size(); ++i) text += "\n  " + calls[i];
+        return text;
+    }
+
     Collected Read() {
         Collected out;
+        Read(out);
+        return out;
+    }
+    void Read(Collected& out) {
         collecting = &out;
         last = funcs->DctEnumData(handle, OnRecord, 0, 0);
         collecting = nullptr;
-        return out;
+        // A read that failed at the server leaves it connected: it still runs.
+        if (out.servers.empty()) out.servers = ServerProcesses();
     }
 
     // The server is another process: this one serves nothing.
@@ -212,7 +229,7 @@ TEST_P(EveryOperation, ReadsStepsWritesBothTablesAndClears) {
 
     for (int full : {1, 0}) {
         Arrange();
-        ASSERT_EQ(funcs->DctBeginWareTableWriting(handle, full), 0);
+        ASSERT_EQ(funcs->DctBeginWareTableWriting(handle, full), 0) << Explain();
         ExpectTheServer(ServerProcesses());
         EXPECT_EQ(funcs->DctWriteWareTableRecord(handle, "pcs", full ? "Bread" : "Milk", full ? "111|222" : "333", 1.0, 0), 0);
         EXPECT_EQ(funcs->DctEndWareTableWriting(handle), 0);
@@ -230,11 +247,15 @@ INSTANTIATE_TEST_SUITE_P(Server, EveryOperation, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "FoundRunning" : "StartedByCom"; });
 
 TEST_F(LocalServer, FailingStatusArrivesWithItsDescriptionAsExact1251Bytes) {
-    if (GetACP() != 1251) GTEST_SKIP() << "needs the Russian code page (LANG=ru_RU.UTF-8)";
-    sim.WriteFaults("[BeginReport]\nStatus=7\nDescription=Нет связи с терминалом\n");
+    ASSERT_EQ(GetACP(), 1251u) << "this program runs under LANG=ru_RU.UTF-8 (tests/CMakeLists.txt)";
+    // The delay, too, holds across the boundary: the host waits for the server's answer.
+    sim.WriteFaults("[BeginReport]\nStatus=7\nDescription=Нет связи с терминалом\nDelayMs=1500\n");
+    auto began = std::chrono::steady_clock::now();
     Collected none = Read();
+    EXPECT_GE(std::chrono::steady_clock::now() - began, 1500ms);
     EXPECT_EQ(last, 7);
     EXPECT_THAT(none.codes, IsEmpty());
+    ExpectServedElsewhere(none.servers);
     EXPECT_EQ(Error(), std::make_pair(-6, Cp1251(u8"Нет связи с терминалом").str()));
 }
 
@@ -243,22 +264,23 @@ TEST_F(LocalServer, FailingStatusArrivesWithItsDescriptionAsExact1251Bytes) {
 // station's host reads the server's own text instead.
 TEST_F(LocalServer, FailingHResultGivesTheSystemTextUnderWine) {
     sim.WriteFaults("[BeginReport]\nHResult=0x80004005\nErrorInfo=Port COM3 busy\n");
-    Read();
+    Collected none = Read();
     EXPECT_EQ(last, -6);
+    ExpectServedElsewhere(none.servers);
     const auto [code, text] = Error();
     EXPECT_EQ(code, -6);
     const std::string system = platform::ComErrorMessage(E_FAIL);
-    EXPECT_EQ(text, system.empty() ? "OLE error 80004005" : system);
+    EXPECT_EQ(text, system.empty() ? "OLE error 80004005" : system) << Explain();
     EXPECT_THAT(sim.Calls(), testing::Contains("BeginReport !0x80004005"));
 }
 
-// The server dies in the middle of a read, by a fault of its own and then killed from outside: the
-// host gets -6 with a text and nothing hangs; the next read starts a new server, gives it port and
-// rate before anything else, and reads every record.
+// The server ends in the middle of a read: the host gets -6 with a text and nothing hangs; the next
+// read starts a new server, gives it port and rate before anything else, and reads every record.
 TEST_F(LocalServer, ServerEndingMidReadIsReplacedByANewOneAtTheNextRead) {
     sim.WriteRecords({{"4601", "2"}, {"4602", "1"}});
-    Read();  // the first contact
-    ASSERT_EQ(last, 0);
+    Collected first = Read();  // the first contact
+    ASSERT_EQ(last, 0) << Explain();
+    ExpectServedElsewhere(first.servers);
 
     sim.WriteFaults("[BeginReport]\nExit=1\n");
     sim.ClearCalls();
@@ -268,32 +290,16 @@ TEST_F(LocalServer, ServerEndingMidReadIsReplacedByANewOneAtTheNextRead) {
     EXPECT_THAT(none.codes, IsEmpty());
     EXPECT_THAT(Error().second, Not(IsEmpty()));
     EXPECT_LT(std::chrono::steady_clock::now() - began, 30s);
-    EXPECT_EQ(sim.Calls().back(), "BeginReport !exit 1");
+    EXPECT_THAT(sim.Calls(), testing::Contains("BeginReport !exit 1"));
     ASSERT_TRUE(WaitFor([] { return ServerProcesses().empty(); }, 10s));
-
-    sim.WriteFaults("[GetRecord]\nDelayMs=5000\n");
-    std::atomic<bool> killed{false};
-    std::thread killer([&] {
-        // Killed while it sits in the delayed call after the report began.
-        if (!WaitFor([&] { return !sim.Calls().empty() && sim.Calls().back().rfind("GetFieldCount", 0) == 0; }, 60s))
-            return;
-        for (DWORD pid : ServerProcesses()) {
-            UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, pid));
-            killed = process && TerminateProcess(process.get(), 9);
-        }
-    });
-    none = Read();
-    killer.join();
-    ASSERT_TRUE(killed);
-    EXPECT_EQ(last, -6);
-    EXPECT_THAT(Error().second, Not(IsEmpty()));
 
     sim.WriteFaults("");
     sim.ClearCalls();
     Collected again = Read();
-    EXPECT_EQ(last, 0);
+    EXPECT_EQ(last, 0) << Explain();
     EXPECT_THAT(again.codes, ElementsAre("4601", "4602"));
     ExpectServedElsewhere(again.servers);
+    if (!first.servers.empty() && !again.servers.empty()) EXPECT_NE(again.servers[0], first.servers[0]);
     const auto calls = sim.Calls();
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls[0], "Set_PortNumber 3");
@@ -301,26 +307,29 @@ TEST_F(LocalServer, ServerEndingMidReadIsReplacedByANewOneAtTheNextRead) {
 }
 
 TEST_F(LocalServer, ThousandRecordsCrossWithTheHostsMemoryFlat) {
-    std::vector<std::vector<std::string>> records;
-    for (int i = 0; i < 1000; ++i) records.push_back({std::to_string(4600000000000LL + i), std::to_string(i % 7 + 1)});
-    sim.WriteRecords(records);
     auto privateBytes = [] {
         PROCESS_MEMORY_COUNTERS_EX counters{};
         K32GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
         return static_cast<long long>(counters.PrivateUsage);
     };
-    Collected first = Read();  // the proxies, the marshaller's tables and the heap settle
-    ASSERT_EQ(last, 0);
-    ASSERT_EQ(first.codes.size(), 1000u);
-    ExpectServedElsewhere(first.servers);
+    // A short read first: the proxies, the marshaller's tables and the heap settle.
+    sim.WriteRecords({{"1", "1"}, {"2", "2"}});
+    ASSERT_EQ(Read().codes.size(), 2u);
+    std::vector<std::vector<std::string>> records;
+    for (int i = 0; i < 1000; ++i) records.push_back({std::to_string(4600000000000LL + i), std::to_string(i % 7 + 1)});
+    sim.WriteRecords(records);
+    Collected all;  // room for every record before measuring: only the library's memory counts
+    all.codes.reserve(1000);
+    all.quantities.reserve(1000);
+    all.servers.reserve(16);
     const long long before = privateBytes();
-    for (int round = 0; round < 2; ++round) {
-        Collected again = Read();
-        ASSERT_EQ(last, 0);
-        ASSERT_EQ(again.codes.size(), 1000u);
-        EXPECT_EQ(again.codes.back(), "4600000000999");
-    }
-    EXPECT_LT(privateBytes() - before, 256 * 1024);
+    Read(all);
+    ASSERT_EQ(last, 0) << Explain();
+    ASSERT_EQ(all.codes.size(), 1000u);
+    EXPECT_EQ(all.codes.back(), "4600000000999");
+    ExpectServedElsewhere(all.servers);
+    // Leaking one of the two texts a record brings would hold about 40 KB here.
+    EXPECT_LT(privateBytes() - before, 32 * 1024);
 }
 
 }  // namespace

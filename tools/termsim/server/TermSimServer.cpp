@@ -31,40 +31,6 @@ enum ExitStatus { kDone = 0, kNoServer = 1, kUsage = 2, kAlreadyRunning = 3, kCa
 // Posted to the serving thread when the count of strong connections falls to zero.
 constexpr UINT kLastReleased = WM_APP + 1;
 
-class ServerProcess final : public dct::termsim::ServerProcess {
-public:
-    explicit ServerProcess(DWORD loopThread) : loopThread_(loopThread) {}
-
-    // The count may come from one of COM's threads: the serving thread decides what it means.
-    void ConnectionsChanged(unsigned long strongConnections) override {
-        connections_ = strongConnections;
-        if (strongConnections == 0) PostThreadMessageW(loopThread_, kLastReleased, 0, 0);
-    }
-    bool Connected() const { return connections_ != 0; }
-
-    // As a crash would: no revoking, no clean-up. COM's service notices the dead process.
-    [[noreturn]] void EndNow(int exitCode) override {
-        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
-        ExitProcess(static_cast<UINT>(exitCode));
-    }
-
-private:
-    DWORD loopThread_;
-    std::atomic<unsigned long> connections_{0};
-};
-
-int Stop() {
-    UniqueKernelHandle stop(OpenEventW(EVENT_MODIFY_STATE, FALSE, kStopEvent));
-    if (!stop) return kNoServer;
-    SetEvent(stop.get());
-    UniqueKernelHandle running(OpenMutexW(SYNCHRONIZE, FALSE, kRunningMutex));
-    if (running) {
-        DWORD waited = WaitForSingleObject(running.get(), 30000);
-        if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) ReleaseMutex(running.get());
-    }
-    return kDone;
-}
-
 // A freshly made Wine prefix may take a while to bring up the service behind the table.
 HRESULT RegisterRunning(IUnknown* object, DWORD* cookie) {
     constexpr HRESULT kRpcServerUnavailable = static_cast<HRESULT>(0x800706BA);
@@ -81,16 +47,16 @@ HRESULT RegisterRunning(IUnknown* object, DWORD* cookie) {
 // The class object and the running-object table's weak entry: how clients reach the one object.
 class Listing {
 public:
-    Listing(IClassFactory* factory, ITerminals* terminals) : factory_(factory), terminals_(terminals) {}
+    Listing() = default;
     ~Listing() { Withdraw(); }
     Listing(const Listing&) = delete;
     Listing& operator=(const Listing&) = delete;
 
-    bool Offer() {
-        if (FAILED(CoRegisterClassObject(dct::CLSID_Terminals, factory_, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
+    bool Offer(IClassFactory* factory, ITerminals* terminals) {
+        if (FAILED(CoRegisterClassObject(dct::CLSID_Terminals, factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
                                          &classCookie_)))
             return false;
-        listed_ = SUCCEEDED(RegisterRunning(terminals_, &runningCookie_));
+        listed_ = SUCCEEDED(RegisterRunning(terminals, &runningCookie_));
         return true;
     }
     void Withdraw() {
@@ -99,27 +65,72 @@ public:
         listed_ = false;
         classCookie_ = 0;
     }
+    bool Offered() const { return classCookie_ != 0; }
 
 private:
-    IClassFactory* factory_;
-    ITerminals* terminals_;
     DWORD classCookie_ = 0, runningCookie_ = 0;
     bool listed_ = false;
 };
 
-// Calls reach the apartment as window messages. When the last client has gone, the server withdraws
-// from view; a client that attached in the meantime keeps it serving.
-void ServeUntilDone(const ServerProcess& process, Listing& listing, HANDLE stop) {
+class ServerProcess final : public dct::termsim::ServerProcess {
+public:
+    ServerProcess(DWORD loopThread, Listing& listing) : loopThread_(loopThread), listing_(listing) {}
+
+    void ConnectionsChanged(unsigned long strongConnections) override {
+        connections_ = strongConnections;
+        if (strongConnections != 0) return;
+        // Withdrawn before the client's last release returns, so that its next activation cannot be
+        // handed this server on its way out (Wine then fails that activation rather than start a new
+        // server). The count may come from one of COM's threads: then the loop withdraws.
+        if (GetCurrentThreadId() == loopThread_) listing_.Withdraw();
+        PostThreadMessageW(loopThread_, kLastReleased, 0, 0);
+    }
+    bool Connected() const { return connections_ != 0; }
+
+    // As a crash would, with one exception: the class object and the table's entry are withdrawn
+    // first. Windows' service control manager forgets a dead server's class by itself, so that the
+    // next client starts a new one; Wine 8's keeps it and fails every later activation of the class
+    // with REGDB_E_CLASSNOTREG (a server killed from outside shows that).
+    [[noreturn]] void EndNow(int exitCode) override {
+        listing_.Withdraw();
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
+        ExitProcess(static_cast<UINT>(exitCode));
+    }
+
+private:
+    DWORD loopThread_;
+    Listing& listing_;
+    std::atomic<unsigned long> connections_{0};
+};
+
+int Stop() {
+    UniqueKernelHandle stop(OpenEventW(EVENT_MODIFY_STATE, FALSE, kStopEvent));
+    if (!stop) return kNoServer;
+    SetEvent(stop.get());
+    UniqueKernelHandle running(OpenMutexW(SYNCHRONIZE, FALSE, kRunningMutex));
+    if (running) {
+        DWORD waited = WaitForSingleObject(running.get(), 30000);
+        if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) ReleaseMutex(running.get());
+    }
+    return kDone;
+}
+
+// Calls reach the apartment as window messages. When the last client has gone the server withdraws
+// from view and ends; a client that attached in the meantime keeps it serving.
+void ServeUntilDone(const ServerProcess& process, Listing& listing, IClassFactory* factory, ITerminals* terminals,
+                    HANDLE stop) {
     for (;;) {
         DWORD woke = MsgWaitForMultipleObjects(1, &stop, FALSE, INFINITE, QS_ALLINPUT);
         if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) return;
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) return;
-            if (message.message == kLastReleased && !process.Connected()) {
-                listing.Withdraw();
-                if (!process.Connected()) return;
-                if (!listing.Offer()) return;
+            if (message.message == kLastReleased) {
+                if (!process.Connected()) {
+                    listing.Withdraw();
+                    if (!process.Connected()) return;
+                }
+                if (!listing.Offered() && !listing.Offer(factory, terminals)) return;
                 continue;
             }
             TranslateMessage(&message);
@@ -136,14 +147,15 @@ int Serve() {
     UniqueKernelHandle stop(CreateEventW(nullptr, TRUE, FALSE, kStopEvent));
     int status = kDone;
     if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-        ServerProcess process(GetCurrentThreadId());
+        Listing listing;
+        ServerProcess process(GetCurrentThreadId(), listing);
         ComPtr<ITerminals> terminals = dct::termsim::CreateTerminals(&process);
         ComPtr<IClassFactory> factory = dct::termsim::CreateClassFactory(terminals);
-        {
-            Listing listing(factory.get(), terminals.get());
-            if (listing.Offer()) ServeUntilDone(process, listing, stop.get());
-            else status = kCannotServe;
-        }
+        if (listing.Offer(factory.get(), terminals.get()))
+            ServeUntilDone(process, listing, factory.get(), terminals.get(), stop.get());
+        else
+            status = kCannotServe;
+        listing.Withdraw();
         // Clients still attached (the server was told to stop) are cut off rather than left hanging.
         CoDisconnectObject(terminals.get(), 0);
         factory.reset();
