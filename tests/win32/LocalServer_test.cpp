@@ -304,6 +304,19 @@ TEST_F(LocalServer, ServerEndingMidReadIsReplacedByANewOneAtTheNextRead) {
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls[0], "Set_PortNumber 3");
     EXPECT_EQ(calls[1], "Set_BaudRate 2");
+
+    // Told to stop while the host is attached (a clear keeps the connection), the server cuts the
+    // host off and leaves no entry behind: the host's next call fails, the one after starts anew.
+    ASSERT_EQ(funcs->DctClearData(handle), 0);
+    UniqueKernelHandle stop = StartServer(L"--stop");
+    ASSERT_EQ(WaitForSingleObject(stop.get(), 60000), WAIT_OBJECT_0);
+    EXPECT_TRUE(ServerProcesses().empty());
+    EXPECT_FALSE(RunningInstanceListed());
+    EXPECT_EQ(funcs->DctClearData(handle), -6);
+    EXPECT_THAT(Error().second, Not(IsEmpty()));
+    sim.ClearCalls();
+    EXPECT_EQ(funcs->DctClearData(handle), 0) << Explain();
+    EXPECT_THAT(sim.Calls(), ElementsAre("Set_PortNumber 3", "Set_BaudRate 2", "Get_DeviceEnabled -> 1", "Clear -> 0"));
 }
 
 TEST_F(LocalServer, ThousandRecordsCrossWithTheHostsMemoryFlat) {

@@ -6,9 +6,11 @@
 //
 // usage: TermSimServer.exe [-Embedding] [--device DIR]   serve (DIR: the device folder)
 //        TermSimServer.exe --stop                         end the running server and wait for it
-// Exit status: 0 done; 1 --stop found no server; 2 bad command line; 3 another server is running;
+//        TermSimServer.exe --kill                         end it at once, as a crash would
+// Exit status: 0 done; 1 --stop or --kill found no server; 2 bad command line; 3 another server is running;
 // 4 it could not serve (COM refused the class); the value of an Exit= fault when one ended it.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <atomic>
 #include <string>
@@ -115,6 +117,24 @@ int Stop() {
     return kDone;
 }
 
+// From outside, with no chance for the server to take anything back.
+int Kill() {
+    int status = kNoServer;
+    UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return status;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ProcessID == GetCurrentProcessId() || _wcsicmp(entry.szExeFile, L"TermSimServer.exe") != 0) continue;
+        UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        if (process && TerminateProcess(process.get(), 9)) {
+            WaitForSingleObject(process.get(), 10000);
+            status = kDone;
+        }
+    }
+    return status;
+}
+
 // Calls reach the apartment as window messages. When the last client has gone the server withdraws
 // from view and ends; a client that attached in the meantime keeps it serving.
 void ServeUntilDone(const ServerProcess& process, Listing& listing, IClassFactory* factory, ITerminals* terminals,
@@ -175,6 +195,7 @@ int wmain(int argc, wchar_t** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg == L"--stop") stop = true;
+        else if (arg == L"--kill") return Kill();
         else if (arg == L"-Embedding" || arg == L"/Embedding") continue;  // how COM starts a local server
         else if (arg == L"--device" && i + 1 < argc) dct::termsim::SetDeviceFolderVariable(argv[++i]);
         else return kUsage;
