@@ -1,7 +1,7 @@
 // Reaching the object of a COM class as a client of an outside server does.
 //
-// win32: the running-object table (GetActiveObject), then CoCreateInstance with CLSCTX_SERVER, so an
-// in-process or a local server. posix: the in-process class table and running-object table of
+// win32: the running-object table (GetActiveObject), then CoCreateInstance of an in-process or a local
+// server (never a remote one). posix: the in-process class table and running-object table of
 // ComBase.h, where the terminal-server simulator or a test registers its objects.
 #pragma once
 

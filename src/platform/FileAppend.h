@@ -16,6 +16,9 @@ enum class AppendStatus { Ok, CannotCreate, CannotOpen, CannotWrite };
 struct AppendResult {
     AppendStatus Status = AppendStatus::Ok;
     unsigned long SystemError = 0;  // the platform's error code when Status is not Ok
+    // Someone else holds the file (a sharing or lock violation), also while creating it: trying
+    // again shortly may succeed.
+    bool Busy = false;
 };
 
 // Creates the file when it does not exist, opens it with the given sharing, positions at its end,

@@ -1,9 +1,10 @@
 // The user's number, date and time formats, in the runtime's format-string syntax.
 //
-// ShortDateFormat and LongTimeFormat use the runtime's letters (d, m, y, h, n/m after h, s, AMPM);
+// The formats use the runtime's letters (d, m, y, h, n/m after h, s, AMPM and the rest);
 // "/" in a format stands for DateSeparator and ":" for TimeSeparator.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 
@@ -14,13 +15,22 @@ struct FormatSettings {
     char DateSeparator = '/';
     char TimeSeparator = ':';
     std::string ShortDateFormat = "M/d/yyyy";
+    std::string LongDateFormat = "dddd, MMMM d, yyyy";
+    std::string ShortTimeFormat = "h:mm AMPM";
     std::string LongTimeFormat = "h:mm:ss AMPM";
     std::string TimeAMString = "AM";
     std::string TimePMString = "PM";
+    // Names in the locale's 8-bit code page, nominative forms; months from January, days from Sunday.
+    std::array<std::string, 12> ShortMonthNames, LongMonthNames;
+    std::array<std::string, 7> ShortDayNames, LongDayNames;
 };
 
-// The user's settings, read once per process (win32: the user's locale; posix: English defaults).
+// The user's settings, read once per process (win32: the user's locale; posix: English defaults
+// with the C library's names of the "C" locale).
 const FormatSettings& CurrentFormatSettings();
+
+// The same, read afresh from the user's locale now.
+FormatSettings ReadUserFormatSettings();
 
 // Replaces the settings that CurrentFormatSettings returns (nullopt restores the system's).
 // Tests choose a locale this way where the process cannot change its own.

@@ -65,6 +65,7 @@ options:
   --full                    write: replace the terminal's table (default: append)
   --skip-bad                write: send the good rows even when some rows are bad
   --yes                     clear: do not ask
+  --version                 dcthost's version, which is the release's
 
 exit status: 0 done; 1 the library or the terminal reported a failure; 2 bad command line;
 3 a file could not be read or written (or bad CSV rows); 4 cancelled.
@@ -92,6 +93,8 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
         };
         if (a == "-h" || a == "--help") {
             o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
         } else if (a == "--settings" || a == "--library" || a == "--device" || a == "--out" || a == "--in" ||
                    a == "--terminal" || a == "--port" || a == "--rate" || a == "--format" || a == "--encoding" ||
                    a == "--separator" || a == "--decimal") {
@@ -147,7 +150,7 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
         else if (o.command.empty()) o.command = a;
         else o.arguments.push_back(a);
     }
-    if (o.command.empty() && !o.help) return fail("no command given");
+    if (o.command.empty() && !o.help && !o.version) return fail("no command given");
     if (o.format == OutputFormat::JsonLines && o.encoding == Encoding::Cp1251)
         return fail("JSON Lines are UTF-8; --encoding cp1251 applies to CSV only");
     return o;

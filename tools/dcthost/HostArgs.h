@@ -40,6 +40,7 @@ struct Options {
     bool yes = false;
     bool local = false;  // sim register: the local server TermSimServer.exe, not TermSim.dll
     bool help = false;
+    bool version = false;  // --version
 };
 
 // The rate code for a rate in bits per second (115200 -> 1 ... 9600 -> 5), nullopt for others.

@@ -15,6 +15,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "dcthost: %s\n\n%s", error.c_str(), dcthost::kUsage);
         return dcthost::exitcode::Usage;
     }
+    if (options->version) {
+        std::fputs("dcthost " DCT_VERSION "\n", stdout);
+        return dcthost::exitcode::Ok;
+    }
     if (options->help) {
         std::fputs(dcthost::kUsage, stdout);
         return dcthost::exitcode::Ok;

@@ -159,7 +159,7 @@ HRESULT GetActiveOrCreateObject(REFCLSID clsid, IUnknown** object) {
     *object = nullptr;
     if (SUCCEEDED(GetActiveObject(clsid, nullptr, object)) && *object) return S_OK;
     *object = nullptr;
-    return CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IUnknown, reinterpret_cast<void**>(object));
+    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown, reinterpret_cast<void**>(object));
 }
 
 HRESULT QueryInterfaceOf(IUnknown* object, REFIID iid, void** out) {

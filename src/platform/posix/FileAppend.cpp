@@ -42,7 +42,8 @@ AppendResult AppendToFile(const std::string& path, std::string_view bytes, Appen
     const bool existed = FileExists(path);
     UniqueFd fd(::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
     if (!fd) return {existed ? AppendStatus::CannotOpen : AppendStatus::CannotCreate, static_cast<unsigned long>(errno)};
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return {AppendStatus::CannotOpen, static_cast<unsigned long>(errno)};
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return {AppendStatus::CannotOpen, static_cast<unsigned long>(errno), errno == EWOULDBLOCK};
     if (::lseek(fd.get(), 0, SEEK_END) < 0) return {AppendStatus::CannotWrite, static_cast<unsigned long>(errno)};
     const char* p = bytes.data();
     std::size_t left = bytes.size();

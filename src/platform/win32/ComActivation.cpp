@@ -10,7 +10,8 @@ HRESULT GetActiveOrCreateObject(REFCLSID clsid, IUnknown** object) {
     // instead of MK_E_UNAVAILABLE, and the creation below gives the status worth reporting.
     if (SUCCEEDED(GetActiveObject(clsid, nullptr, object)) && *object) return S_OK;
     *object = nullptr;
-    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IUnknown, reinterpret_cast<void**>(object));
+    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
+                                  reinterpret_cast<void**>(object));
     if (FAILED(hr)) *object = nullptr;
     return hr;
 }

@@ -12,7 +12,11 @@ AppendResult AppendToFile(const std::string& path, std::string_view bytes, Appen
     // OPEN_ALWAYS creates a missing file and never truncates an existing one.
     UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, shareMode, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return {existed ? AppendStatus::CannotOpen : AppendStatus::CannotCreate, GetLastError()};
+    if (!file) {
+        const DWORD error = GetLastError();
+        return {existed ? AppendStatus::CannotOpen : AppendStatus::CannotCreate, error,
+                error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION};
+    }
     if (SetFilePointer(file.get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
         return {AppendStatus::CannotWrite, GetLastError()};
     DWORD written = 0;

@@ -33,7 +33,20 @@ FormatSettings ReadSystemSettings() {
         else
             prefix = "AMPM ";
     }
+    s.ShortTimeFormat = prefix + hour + ":mm" + postfix;
     s.LongTimeFormat = prefix + hour + ":mm:ss" + postfix;
+    s.LongDateFormat = LocaleString(LOCALE_SLONGDATE, "mmmm d, yyyy");
+    // The names the locale lists, in their nominative form; GetDateFormat would decline a month
+    // name after a day, the runtime does not. The locale counts days from Monday, the tables
+    // from Sunday.
+    for (int i = 0; i < 12; ++i) {
+        s.ShortMonthNames[i] = LocaleString(LOCALE_SABBREVMONTHNAME1 + i, "");
+        s.LongMonthNames[i] = LocaleString(LOCALE_SMONTHNAME1 + i, "");
+    }
+    for (int i = 0; i < 7; ++i) {
+        s.ShortDayNames[i] = LocaleString(LOCALE_SABBREVDAYNAME1 + (i + 6) % 7, "");
+        s.LongDayNames[i] = LocaleString(LOCALE_SDAYNAME1 + (i + 6) % 7, "");
+    }
     return s;
 }
 
@@ -49,6 +62,8 @@ const FormatSettings& CurrentFormatSettings() {
     static const FormatSettings system = ReadSystemSettings();
     return system;
 }
+
+FormatSettings ReadUserFormatSettings() { return ReadSystemSettings(); }
 
 void OverrideFormatSettings(std::optional<FormatSettings> settings) { Override() = std::move(settings); }
 

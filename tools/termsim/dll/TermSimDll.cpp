@@ -8,6 +8,7 @@
 #include <string>
 
 #include "TermSim.h"
+#include "platform/RuntimeRelease.h"
 #include "registration/Registration.h"
 
 namespace {
@@ -29,11 +30,13 @@ std::wstring ModulePath() {
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         moduleInstance = instance;
         DisableThreadLibraryCalls(instance);
     }
+    // Freed by FreeLibrary (COM unloading an unused server), not at process exit.
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) dct::platform::ReleaseLanguageRuntime();
     return TRUE;
 }
 

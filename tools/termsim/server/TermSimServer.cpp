@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "TermSim.h"
 #include "platform/win32/Handle.h"
@@ -22,9 +23,10 @@ namespace {
 
 using dct::ITerminals;
 using dct::platform::ComPtr;
+using dct::platform::UniqueHandle;
 using dct::platform::UniqueKernelHandle;
 
-// Held by the serving process from start to end, so that --stop can wait for it to be gone.
+// Held by the serving process from start to end: one server at a time.
 constexpr wchar_t kRunningMutex[] = L"DctTermSimServer.Running";
 constexpr wchar_t kStopEvent[] = L"DctTermSimServer.Stop";
 
@@ -105,34 +107,36 @@ private:
     std::atomic<unsigned long> connections_{0};
 };
 
+// Every other process running this program, opened with `access`.
+std::vector<UniqueKernelHandle> OtherServers(DWORD access) {
+    std::vector<UniqueKernelHandle> found;
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return found;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ProcessID == GetCurrentProcessId() || _wcsicmp(entry.szExeFile, L"TermSimServer.exe") != 0) continue;
+        UniqueKernelHandle process(OpenProcess(access, FALSE, entry.th32ProcessID));
+        if (process) found.push_back(std::move(process));
+    }
+    return found;
+}
+
 int Stop() {
+    std::vector<UniqueKernelHandle> servers = OtherServers(SYNCHRONIZE);
     UniqueKernelHandle stop(OpenEventW(EVENT_MODIFY_STATE, FALSE, kStopEvent));
     if (!stop) return kNoServer;
     SetEvent(stop.get());
-    UniqueKernelHandle running(OpenMutexW(SYNCHRONIZE, FALSE, kRunningMutex));
-    if (running) {
-        DWORD waited = WaitForSingleObject(running.get(), 30000);
-        if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) ReleaseMutex(running.get());
-    }
+    for (const UniqueKernelHandle& server : servers) WaitForSingleObject(server.get(), 30000);
     return kDone;
 }
 
 // From outside, with no chance for the server to take anything back.
 int Kill() {
-    int status = kNoServer;
-    UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return status;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-        if (entry.th32ProcessID == GetCurrentProcessId() || _wcsicmp(entry.szExeFile, L"TermSimServer.exe") != 0) continue;
-        UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
-        if (process && TerminateProcess(process.get(), 9)) {
-            WaitForSingleObject(process.get(), 10000);
-            status = kDone;
-        }
-    }
-    return status;
+    std::vector<UniqueKernelHandle> servers = OtherServers(PROCESS_TERMINATE | SYNCHRONIZE);
+    for (const UniqueKernelHandle& server : servers)
+        if (TerminateProcess(server.get(), 9)) WaitForSingleObject(server.get(), 10000);
+    return servers.empty() ? kNoServer : kDone;
 }
 
 // Calls reach the apartment as window messages. When the last client has gone the server withdraws

@@ -29,6 +29,24 @@ AnsiString StatusMessage(HRESULT status) {
     return buffer;
 }
 
+// Statuses with which a call learns that the server is no longer there. A proxy stays dead once its
+// server has gone, so keeping it would fail every later call until the host frees the driver.
+bool ServerGone(HRESULT status) {
+    switch (static_cast<uint32_t>(status)) {
+        case 0x800706BAu:  // RPC_S_SERVER_UNAVAILABLE: the server process has ended
+        case 0x800706BEu:  // RPC_S_CALL_FAILED: it ended during this call
+        case 0x800706BFu:  // RPC_S_CALL_FAILED_DNE
+        case 0x80010006u:  // RPC_E_CONNECTION_TERMINATED
+        case 0x80010007u:  // RPC_E_SERVER_DIED
+        case 0x80010012u:  // RPC_E_SERVER_DIED_DNE
+        case 0x80010108u:  // RPC_E_DISCONNECTED: the server disconnected its objects
+        case 0x800401FDu:  // CO_E_OBJNOTCONNECTED
+            return true;
+        default:
+            return false;
+    }
+}
+
 AnsiString ToAnsi(const UniqueBstr& text) { return platform::Utf16ToAnsi(text.view()); }
 
 UniqueBstr ToBstr(std::string_view text) {
@@ -56,6 +74,10 @@ void TTerminals::Check(HRESULT status) {
     }
     AnsiString message = TrimPunctuation(std::move(description));
     if (message.empty()) message = StatusMessage(status);
+    if (ServerGone(status)) {
+        FIntf.reset();
+        FServerLost = true;
+    }
     throw EOleException(std::move(message), status, std::move(source));
 }
 

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "ComBase.h"
 #include "lib/Exceptions.h"
@@ -112,6 +113,11 @@ public:
     void Disconnect();
     ITerminals* GetDefaultInterface();
 
+    // True once after a call found the server gone (its process ended, the connection broke): the
+    // interface was dropped then, and the next call connects to a new server, which knows nothing
+    // the old one was told.
+    bool TakeServerLost() { return std::exchange(FServerLost, false); }
+
     int32_t ShowProperties();
     int32_t BeginReport();
     int32_t EndReport();
@@ -134,9 +140,10 @@ public:
 
 private:
     // Raises EOleException for a failing status; other statuses, positive ones included, pass.
-    static void Check(HRESULT status);
+    void Check(HRESULT status);
 
     platform::ComPtr<ITerminals> FIntf;  // the held interface, or none
+    bool FServerLost = false;
 };
 
 }  // namespace dct

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "drv/dct/dctIntf.h"
 #include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
@@ -22,8 +23,10 @@ constexpr int16_t kVariantTrue = -1;
 
 // Another host process sharing the settings folder may hold the log for a moment; wait for it
 // rather than lose the line.
+// The step is short because a busy writer (another host logging a run of failures) frees the file
+// only between two of its appends: a waiter that looks seldom may miss every gap.
 constexpr auto kLogRetryFor = std::chrono::milliseconds(250);
-constexpr auto kLogRetryStep = std::chrono::milliseconds(10);
+constexpr auto kLogRetryStep = std::chrono::milliseconds(1);
 
 // The separator the locale expects, put in place of the first '.' and then of the first ','.
 // One pass does both: the separator is neither character once it differs from both.
@@ -61,11 +64,16 @@ void TdctOpticon9728Driver::Destroy() {
 AnsiString TdctOpticon9728Driver::DriverName() const { return kOpticonZebexDriverName.str(); }
 
 void TdctOpticon9728Driver::CheckInitCpt() {
-    if (FClient) return;
-    FClient = std::make_unique<TTerminals>();
-    // The first call connects; port and rate reach the server only here, once per driver.
+    // A server that went away took port and rate with it; the next connection reaches a new one.
+    if (FFirstContactMade && !FClient->TakeServerLost()) return;
+    FFirstContactMade = false;
+    if (!FClient) FClient = std::make_unique<TTerminals>();
+    // The first call connects. Until both calls have gone through (the class not registered yet, a
+    // server that cannot start or refuses one of them), every operation tries the first contact
+    // again, so that a server that becomes available later still learns the terminal's port and rate.
     FClient->Set_PortNumber(FPort);
     FClient->Set_BaudRate(FBaud);
+    FFirstContactMade = true;
 }
 
 bool TdctOpticon9728Driver::DeviceUsable() { return FClient->Get_DeviceEnabled() != 0; }
@@ -178,12 +186,20 @@ void TdctOpticon9728Driver::RaiseError(int32_t status) {
 }
 
 void TdctOpticon9728Driver::RecordBoundaryFailure(const AnsiString& message, int32_t logStatus) {
-    FLastError = message;
     FLastResult = rc::ServerFailure;
+    if (std::exchange(FLogFailed, false)) {
+        // The failure is the log itself. RaiseError had already taken the server's description,
+        // which is the one text that says what the terminal did: it stays. Writing the log's own
+        // failure into the log would only wait out the retry a second time.
+        if (FLastError.empty()) FLastError = message;
+        return;
+    }
+    FLastError = message;
     try {
         AppendLogLine(message, logStatus);
     } catch (const Exception&) {
         // The host still gets the code and the text; a log that cannot be written must not hide them.
+        FLogFailed = false;
     }
 }
 
@@ -192,25 +208,27 @@ void TdctOpticon9728Driver::AppendLogLine(const AnsiString& text, int32_t status
     const AnsiString line = kOpticonZebexDriverName.str() + "(" +
                             DateTimeToStr(platform::LocalNow(), platform::CurrentFormatSettings()) + ") : " + text +
                             "(" + IntToStr(status) + ")\r\n";
+    FLogFailed = false;
     const auto deadline = std::chrono::steady_clock::now() + kLogRetryFor;
+    platform::AppendResult result;
     for (;;) {
-        const platform::AppendResult result = platform::AppendToFile(path, line, platform::AppendShare::None);
-        switch (result.Status) {
-            case platform::AppendStatus::Ok:
-                return;
-            case platform::AppendStatus::CannotOpen:
-                if (std::chrono::steady_clock::now() < deadline) {
-                    std::this_thread::sleep_for(kLogRetryStep);
-                    continue;
-                }
-                throw EFOpenError("Cannot open file \"" + platform::ExpandFileName(path) + "\". " +
-                                  platform::SystemErrorMessage(result.SystemError));
-            case platform::AppendStatus::CannotCreate:
-                throw EFCreateError("Cannot create file \"" + platform::ExpandFileName(path) + "\". " +
-                                    platform::SystemErrorMessage(result.SystemError));
-            case platform::AppendStatus::CannotWrite:
-                throw EStreamError("Stream write error");
-        }
+        result = platform::AppendToFile(path, line, platform::AppendShare::None);
+        if (result.Status == platform::AppendStatus::Ok) return;
+        // Another process holds the file (or is creating it) for the length of its own append.
+        const bool transient = result.Busy || result.Status == platform::AppendStatus::CannotOpen;
+        if (!transient || std::chrono::steady_clock::now() >= deadline) break;
+        std::this_thread::sleep_for(kLogRetryStep);
+    }
+    FLogFailed = true;
+    switch (result.Status) {
+        case platform::AppendStatus::CannotCreate:
+            throw EFCreateError("Cannot create file \"" + platform::ExpandFileName(path) + "\". " +
+                                platform::SystemErrorMessage(result.SystemError));
+        case platform::AppendStatus::CannotWrite:
+            throw EStreamError("Stream write error");
+        default:
+            throw EFOpenError("Cannot open file \"" + platform::ExpandFileName(path) + "\". " +
+                              platform::SystemErrorMessage(result.SystemError));
     }
 }
 

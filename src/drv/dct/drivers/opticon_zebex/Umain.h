@@ -54,12 +54,14 @@ private:
     void AppendLogLine(const AnsiString& text, int32_t status);
 
     std::unique_ptr<TTerminals> FClient;
+    bool FFirstContactMade = false;  // port and rate went through to the server now connected
     int32_t FLastResult = 0;
     AnsiString FLastError;
     int32_t FPort = 1;
     int32_t FBaud = 1;
     bool FFullTable = false;
     AnsiString FSettingsDir;
+    bool FLogFailed = false;  // the exception on its way out came from appending to DctDrv.log
 };
 
 }  // namespace dct

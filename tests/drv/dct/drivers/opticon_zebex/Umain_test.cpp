@@ -5,16 +5,21 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "ComBase.h"
 #include "drv/dct/dctIntf.h"
+#include "drv/dct/drivers/opticon_zebex/DctBoundary.h"
 #include "lib/cp1251.h"
 #include "platform/Clock.h"
 #include "platform/Codepage.h"
 #include "platform/LocaleFormat.h"
+#include "support/ExclusiveFileHold.h"
 #include "support/TermSimFixture.h"
 
 namespace dct {
@@ -250,6 +255,99 @@ TEST_F(DriverTest, ComLevelFailureLeavesTheOperationAsAnException) {
     driver->RecordBoundaryFailure("Port busy", static_cast<int32_t>(0x80004005));
     EXPECT_EQ(driver->GetError(), rc::ServerFailure);
     EXPECT_THAT(Lines(Log()), ElementsAre(HasSubstr("Port busy(-2147467259)")));
+}
+
+TEST_F(DriverTest, FirstContactIsMadeAgainUntilPortAndRateWentThrough) {
+    sim.WriteFaults("[Set_BaudRate]\nHResult=0x80004005\n");
+    auto driver = MakeDriver();
+    EXPECT_THROW(driver->BeginReading(), EOleException);
+    sim.WriteFaults("");
+    sim.ClearCalls();
+    EXPECT_EQ(driver->BeginReading(), 0);
+    auto calls = sim.Calls();
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_THAT(std::vector<std::string>(calls.begin(), calls.begin() + 3),
+                ElementsAre("Set_PortNumber 3", "Set_BaudRate 2", "Get_DeviceEnabled -> 1"));
+    sim.ClearCalls();
+    driver->EndReading(false);
+    driver->BeginWriting(true);  // reconnects after EndReading without giving them again
+    calls = sim.Calls();
+    EXPECT_THAT(std::vector<std::string>(calls.begin(), calls.begin() + 3),
+                ElementsAre("Get_DeviceEnabled -> 1", "EndReport -> 0", "Get_DeviceEnabled -> 1"));
+}
+
+TEST_F(DriverTest, AServerThatWentAwayIsReplacedAndToldPortAndRate) {
+    sim.WriteRecords({{"1", "1"}, {"2", "2"}});
+    auto driver = MakeDriver();
+    ASSERT_EQ(driver->BeginReading(), 0);
+    AnsiString code;
+    double q = 0;
+    ASSERT_TRUE(driver->NextRecord(code, q));
+    // An ordinary COM failure keeps the connection; a dead server's proxy is dropped.
+    sim.WriteFaults("[GetRecord]\nHResult=0x80004005\n");
+    EXPECT_THROW(driver->NextRecord(code, q), EOleException);
+    sim.WriteFaults("[GetRecord]\nHResult=0x800706BE\n");
+    EXPECT_THROW(driver->NextRecord(code, q), EOleException);
+    sim.WriteFaults("");
+    sim.ClearCalls();
+    EXPECT_EQ(driver->BeginReading(), 0);
+    ASSERT_TRUE(driver->NextRecord(code, q));
+    EXPECT_EQ(code, "1");
+    auto calls = sim.Calls();
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_THAT(std::vector<std::string>(calls.begin(), calls.begin() + 2),
+                ElementsAre("Set_PortNumber 3", "Set_BaudRate 2"));
+}
+
+TEST_F(DriverTest, ALogThatCannotBeWrittenKeepsTheServerTextAndIsTriedOnce) {
+    sim.WriteRecords({{"1", "1"}});
+    sim.WriteFaults("[BeginReport]\nStatus=7\nDescription=No link\n");
+    test::ExclusiveFileHold hold(sim.Folder() / "DctDrv.log");
+    std::unique_ptr<TDctDriver> driver = MakeDriver();
+    TDctDriverFuncs* funcs = NewDriverFuncs(1);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(funcs->DctBeginDataReading(driver.get()), rc::ServerFailure);
+    // One retry window of 250 ms, not a second one for the log's own failure.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(450));
+    EXPECT_EQ(driver->GetError(), rc::ServerFailure);
+    AnsiString text;
+    int32_t code = 0;
+    driver->GetStateErr(text, code);
+    EXPECT_EQ(text, "No link");
+    EXPECT_EQ(code, rc::ServerFailure);
+    EXPECT_EQ(funcs->DctFini(driver.release(), funcs), 0);
+}
+
+TEST_F(DriverTest, HostsCreatingAndAppendingTheLogAtOnceLoseNoLine) {
+    // Two writers, each with its own driver, start together on a log that does not exist yet, again
+    // and again: the one that loses the race to create the file must wait for it, not give up.
+    constexpr int kRounds = 20, kLinesPerRound = 25;
+    std::vector<std::string> lines;
+    for (int round = 0; round < kRounds; ++round) {
+        std::filesystem::remove(sim.Folder() / "DctDrv.log");
+        std::atomic<int> ready{0};
+        auto writer = [&](const char* name) {
+            auto driver = MakeDriver();
+            ++ready;
+            while (ready < 2) std::this_thread::yield();
+            for (int i = 0; i < kLinesPerRound; ++i) driver->RecordBoundaryFailure(name, i);
+        };
+        std::thread a(writer, "first"), b(writer, "second");
+        a.join();
+        b.join();
+        for (auto& line : Lines(Log())) lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(2 * kRounds * kLinesPerRound));
+    const std::string name = Cp1251(u8"Терминал сбора данных Opicon&Zebex(3/9/2026 2:05:07 PM) : ").str();
+    int first = 0, second = 0;
+    for (const auto& line : lines) {
+        ASSERT_EQ(line.rfind(name, 0), 0u) << line;  // whole lines, none run into another
+        const std::string rest = line.substr(name.size());
+        first += rest.rfind("first(", 0) == 0;
+        second += rest.rfind("second(", 0) == 0;
+    }
+    EXPECT_EQ(first, kRounds * kLinesPerRound);
+    EXPECT_EQ(second, kRounds * kLinesPerRound);
 }
 
 TEST_F(DriverTest, LogAppendsAndUsesTheLocaleDateAndTime) {

@@ -1,0 +1,13 @@
+// Giving back what the language runtime linked into a library took for itself when it was loaded.
+#pragma once
+
+namespace dct::platform {
+
+// win32: the C++ runtime is linked statically into each of our DLLs and reserves an emergency pool
+// for exceptions at load; nothing frees it when the DLL is unloaded, so a host that loads and frees
+// the library again and again loses that memory every time. Call this from the DLL's entry point
+// on DLL_PROCESS_DETACH caused by FreeLibrary (not at process exit), after the library's last
+// exception. posix: the runtime is a shared library of its own; nothing to do.
+void ReleaseLanguageRuntime();
+
+}  // namespace dct::platform

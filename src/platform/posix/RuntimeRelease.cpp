@@ -1,0 +1,7 @@
+#include "platform/RuntimeRelease.h"
+
+namespace dct::platform {
+
+void ReleaseLanguageRuntime() {}
+
+}  // namespace dct::platform
