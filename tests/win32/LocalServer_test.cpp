@@ -200,7 +200,9 @@ protected:
     }
     void ExpectTheServer(const std::vector<DWORD>& servers) {
         ExpectServedElsewhere(servers);
-        if (GetParam() && !servers.empty()) EXPECT_EQ(servers[0], GetProcessId(started.get()));
+        if (GetParam() && !servers.empty()) {
+            EXPECT_EQ(servers[0], GetProcessId(started.get()));
+        }
     }
 
     UniqueKernelHandle started;
@@ -303,7 +305,9 @@ TEST_F(LocalServer, ServerEndingMidReadIsReplacedByANewOneAtTheNextRead) {
     EXPECT_EQ(last, 0) << Explain();
     EXPECT_THAT(again.codes, ElementsAre("4601", "4602"));
     ExpectServedElsewhere(again.servers);
-    if (!first.servers.empty() && !again.servers.empty()) EXPECT_NE(again.servers[0], first.servers[0]);
+    if (!first.servers.empty() && !again.servers.empty()) {
+        EXPECT_NE(again.servers[0], first.servers[0]);
+    }
     const auto calls = sim.Calls();
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls[0], "Set_PortNumber 3");
