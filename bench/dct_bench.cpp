@@ -5,6 +5,7 @@
 // (malloc), which the server side owns in any case and which the baseline pays equally.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -12,22 +13,25 @@
 #include <fstream>
 #include <map>
 #include <new>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "ComBase.h"
+#include "NullTerminals.h"
 #include "drv/dct/DctDriver.h"
 #include "drv/dct/dctIntf.h"
 #include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
 #include "drv/dct/drivers/opticon_zebex/UDrvIni.h"
 #include "drv/dct/drivers/opticon_zebex/dctDrvUtils.h"
+#include "lib/JclDebug.h"
 #include "lib/SysUtils.h"
 #include "lib/commutil.h"
 #include "lib/parmstr.h"
 #include "platform/Codepage.h"
 #include "platform/ComPtr.h"
 #include "platform/LocaleFormat.h"
+#include "support/DebugTableBuilder.h"
 
 // ---- counting allocator -------------------------------------------------------------------------
 namespace {
@@ -56,85 +60,10 @@ namespace {
 
 using namespace dct;
 
-constexpr int kRecords = 100000;
-constexpr char16_t kCode[] = u"4601234567890";  // an EAN-13, as terminals hold them
-constexpr char16_t kQuantity[] = u"12.5";
+using bench::kRecords;
+using bench::NullTerminals;
 
-// ---- a terminal server that does no work ------------------------------------------------------
-// Hands out the same record kRecords times after BeginReport; every other operation succeeds at once.
-class NullTerminals final : public ITerminals {
-public:
-    int records = kRecords;
-
-    HRESULT __stdcall QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_ITerminals) {
-            *object = static_cast<ITerminals*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG __stdcall AddRef() override { return ++refs_; }
-    ULONG __stdcall Release() override { return --refs_; }  // static lifetime: never deleted
-    HRESULT __stdcall GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT __stdcall GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT __stdcall GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT __stdcall Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
-
-    HRESULT __stdcall ShowProperties(int32_t* r) override { return *r = 0, S_OK; }
-    HRESULT __stdcall BeginReport(int32_t* s) override { return left_ = records, *s = 0, S_OK; }
-    HRESULT __stdcall EndReport(int32_t* s) override { return *s = 0, S_OK; }
-    HRESULT __stdcall GetRecord(int32_t* s) override {
-        *s = left_ > 0 ? 0 : 1;
-        --left_;
-        return S_OK;
-    }
-    HRESULT __stdcall Set_BaudRate(int32_t) override { return S_OK; }
-    HRESULT __stdcall Set_PortNumber(int32_t) override { return S_OK; }
-    HRESULT __stdcall Get_ResultDescription(BSTR* v) override { return *v = SysAllocString(u""), S_OK; }
-    HRESULT __stdcall Set_FormNumber(int32_t) override { return S_OK; }
-    HRESULT __stdcall Get_DeviceEnabled(uint8_t* v) override { return *v = 1, S_OK; }
-    HRESULT __stdcall Clear(int32_t* s) override { return *s = 0, S_OK; }
-    HRESULT __stdcall Set_ShowProgress(VARIANT_BOOL) override { return S_OK; }
-    HRESULT __stdcall GetFieldCount(uint8_t* v) override { return *v = 2, S_OK; }
-    HRESULT __stdcall BeginDownLoadTable(int32_t* s) override { return *s = 0, S_OK; }
-    HRESULT __stdcall ClearTableBuffer(int32_t* s) override { return *s = 0, S_OK; }
-    HRESULT __stdcall AddInTable(BSTR, int32_t* s) override { return *s = 0, S_OK; }
-    HRESULT __stdcall DownLoadTable(int32_t* s) override { return *s = 0, S_OK; }
-    HRESULT __stdcall LoadFormFromFile(BSTR, int32_t* s) override { return *s = 0, S_OK; }
-    HRESULT __stdcall GetField(int32_t index, BSTR* v) override {
-        // The caller owns what it gets, so a copy is made as a real server must.
-        *v = SysAllocStringLen(index == 1 ? kCode : kQuantity, index == 1 ? 13 : 4);
-        return S_OK;
-    }
-    HRESULT __stdcall AddToTable(int32_t* s) override { return *s = 0, S_OK; }
-
-#define DCT_NULL_RESERVED(pos) \
-    HRESULT __stdcall Reserved##pos() override { return E_NOTIMPL; }
-#define DCT_NULL_SKIP_OP(pos, name, params)
-    DCT_ITERMINALS_TABLE(DCT_NULL_SKIP_OP, DCT_NULL_RESERVED)
-#undef DCT_NULL_RESERVED
-#undef DCT_NULL_SKIP_OP
-
-private:
-    ULONG refs_ = 1;
-    int left_ = 0;
-};
-
-NullTerminals& Server() {
-    static NullTerminals* server = [] {
-        auto* s = new NullTerminals;
-        DWORD cookie = 0;
-        // The running-object table is where the client looks first.
-        RegisterActiveObject(s, CLSID_Terminals, ACTIVEOBJECT_STRONG, &cookie);
-        return s;
-    }();
-    return *server;
-}
+NullTerminals& Server() { return *bench::Server(); }
 
 // ---- what the host does with a record ---------------------------------------------------------
 struct Sink {
@@ -149,40 +78,8 @@ void Consume(const TDctEnumCallback& self, const char* code, double quantity) {
 }
 
 // ---- bulk read ----------------------------------------------------------------------------------
-// Baseline: the same server calls, in the same order, with the same conversions, straight on the
-// interface; a record is handed to the same callback.
 int BaselineRead(ITerminals* intf, const TDctEnumCallback& callback, bool handOver) {
-    int32_t status = 0;
-    uint8_t value = 0;
-    intf->Get_DeviceEnabled(&value);
-    intf->Set_ShowProgress(-1);
-    intf->Set_FormNumber(0);
-    intf->ClearTableBuffer(&status);
-    intf->BeginReport(&status);
-    intf->GetFieldCount(&value);
-    std::string code;
-    int count = 0;
-    const char separator = platform::CurrentFormatSettings().DecimalSeparator;
-    for (;;) {
-        intf->GetRecord(&status);
-        if (status != 0) break;
-        BSTR field = nullptr;
-        intf->GetField(1, &field);
-        code = platform::Utf16ToAnsi({field, SysStringLen(field)});
-        SysFreeString(field);
-        double quantity = 0;
-        if (!code.empty()) {
-            intf->GetField(2, &field);
-            std::string text = platform::Utf16ToAnsi({field, SysStringLen(field)});
-            SysFreeString(field);
-            if (!text.empty()) quantity = StrToFloat(text, separator);
-        }
-        if (handOver && !code.empty() && !(quantity < 1e-5)) callback(code.c_str(), quantity);
-        ++count;
-    }
-    intf->Get_DeviceEnabled(&value);
-    intf->EndReport(&status);
-    return count;
+    return bench::BaselineRead(intf, [&](const char* code, double quantity) { callback(code, quantity); }, handOver);
 }
 
 ITerminals* DirectInterface() {
@@ -372,6 +269,123 @@ void BM_GetParam_Baseline(benchmark::State& state) {
 }
 BENCHMARK(BM_GetParam_Baseline);
 
+// ---- debug-table lookup ---------------------------------------------------------------------------
+// The address-to-location lookup of the trace log, in the table layout of src/lib/JclDebug.h against
+// the fixed-width layout it replaced (12-byte rows, 8-byte procedures, both binary-searched), over the
+// same synthetic entries shaped like the shipped DLL's: 23,700 rows over 117 units in 364 KB of code,
+// two rows in five changing unit, a stretch without lines now and then, 1,636 procedures.
+struct LookupTables {
+    std::vector<unsigned char> current, previous;
+    std::vector<uint32_t> probes;
+};
+
+// The previous layout's lookup, as it was: "DCTLINE1", RowCount, ProcCount, StringsSize, then
+// {Rva, Unit, Line} rows, {Rva, Name} procedures and the texts.
+struct PreviousTable {
+    const unsigned char* data;
+    static uint32_t U32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t{p[3]} << 24; }
+    static int64_t Find(const unsigned char* entries, uint32_t count, std::size_t size, uint32_t rva) {
+        int64_t low = 0, high = int64_t{count} - 1, found = -1;
+        while (low <= high) {
+            const int64_t mid = (low + high) / 2;
+            if (U32(entries + mid * size) <= rva)
+                found = mid, low = mid + 1;
+            else
+                high = mid - 1;
+        }
+        return found;
+    }
+    jcl::TJclLocationInfo Lookup(uint32_t rva) const {
+        const uint32_t rowCount = U32(data + 8), procCount = U32(data + 12), stringsSize = U32(data + 16);
+        const unsigned char* rows = data + 20;
+        const unsigned char* procs = rows + rowCount * 12;
+        const char* strings = reinterpret_cast<const char*>(procs + procCount * 8);
+        auto text = [&](uint32_t offset) { return offset < stringsSize ? std::string(strings + offset) : std::string(); };
+        jcl::TJclLocationInfo info;
+        if (int64_t row = Find(rows, rowCount, 12, rva); row >= 0) {
+            info.UnitName = text(U32(rows + row * 12 + 4));
+            if (!info.UnitName.empty()) info.LineNumber = static_cast<int32_t>(U32(rows + row * 12 + 8));
+        }
+        if (int64_t proc = Find(procs, procCount, 8, rva); proc >= 0) info.ProcedureName = text(U32(procs + proc * 8 + 4));
+        return info;
+    }
+};
+
+std::vector<unsigned char> PreviousLayout(const test::TableBuilder& t) {
+    std::vector<unsigned char> out = {'D', 'C', 'T', 'L', 'I', 'N', 'E', '1'};
+    std::string strings;
+    auto put = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
+    };
+    auto text = [&](const std::string& s) -> uint32_t {
+        if (s.empty()) return 0xFFFFFFFFu;
+        strings += s + '\0';
+        return static_cast<uint32_t>(strings.size() - s.size() - 1);
+    };
+    std::vector<uint32_t> words;
+    for (auto& [rva, unit, line] : t.rows) words.insert(words.end(), {rva, text(unit), static_cast<uint32_t>(line)});
+    for (auto& [rva, name] : t.procs) words.insert(words.end(), {rva, text(name)});
+    put(static_cast<uint32_t>(t.rows.size()));
+    put(static_cast<uint32_t>(t.procs.size()));
+    put(static_cast<uint32_t>(strings.size()));
+    for (uint32_t w : words) put(w);
+    out.insert(out.end(), strings.begin(), strings.end());
+    return out;
+}
+
+const LookupTables& Tables() {
+    static const LookupTables tables = [] {
+        std::mt19937 random(14);
+        test::TableBuilder t;
+        t.block = 32;
+        std::vector<int32_t> lines(117, 1);
+        uint32_t rva = 0x1000;
+        int unit = 0;
+        for (int i = 0; i < 23700; ++i) {
+            if (random() % 5 < 2) unit = static_cast<int>((random() % 11) * (random() % 11)) % 117;  // few units often
+            if (random() % 180 == 0) {
+                t.rows.emplace_back(rva, "", 0);
+            } else {
+                lines[unit] = std::max(1, lines[unit] + static_cast<int32_t>(random() % 60) - 20);
+                t.rows.emplace_back(rva, "unit" + std::to_string(unit), lines[unit]);
+            }
+            if (i % 15 == 0) t.procs.emplace_back(rva, "dct::TSomeClass::Procedure" + std::to_string(i) + "(std::string const&)");
+            rva += 4 + random() % 20 + (random() % 16 == 0 ? random() % 200 : 0);
+        }
+        t.procs.emplace_back(rva, "");
+        LookupTables out;
+        out.current = t.Build();
+        out.previous = PreviousLayout(t);
+        for (int i = 0; i < 4096; ++i) out.probes.push_back(0x1000 + random() % (rva - 0x1000));
+        return out;
+    }();
+    return tables;
+}
+
+void BM_DebugLookup(benchmark::State& state) {
+    const LookupTables& tables = Tables();
+    const auto table = jcl::DebugTable::Parse(tables.current.data(), tables.current.size());
+    const PreviousTable previous{tables.previous.data()};
+    // Both layouts must tell the same, or the comparison measures nothing.
+    for (uint32_t rva : tables.probes) {
+        const auto a = table->Lookup(rva), b = previous.Lookup(rva);
+        if (a.UnitName != b.UnitName || a.LineNumber != b.LineNumber || a.ProcedureName != b.ProcedureName) {
+            state.SkipWithError("the layouts disagree");
+            return;
+        }
+    }
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const uint32_t rva = tables.probes[i++ & 4095];
+        if (state.range(0))
+            benchmark::DoNotOptimize(table->Lookup(rva));
+        else
+            benchmark::DoNotOptimize(previous.Lookup(rva));
+    }
+    state.counters["table bytes"] = static_cast<double>(state.range(0) ? tables.current.size() : tables.previous.size());
+}
+BENCHMARK(BM_DebugLookup)->Arg(0)->Arg(1);
+
 // ---- the ratio table ----------------------------------------------------------------------------
 class CollectingReporter : public benchmark::ConsoleReporter {
 public:
@@ -412,8 +426,8 @@ void PrintTable(const CollectingReporter& reporter) {
         const auto* b = find(base);
         if (!l || !b) return;
         const double ratio = Ns(*l) / Ns(*b);
-        std::printf("| %s, per record | %.1f ns | %.1f ns | %.3f | <= 1.15 | %s |\n", label, Ns(*l) / kRecords,
-                    Ns(*b) / kRecords, ratio, ratio <= 1.15 ? "yes" : "NO");
+        std::printf("| %s, per record | %.1f ns | %.1f ns | %.3f | <= 1.10 | %s |\n", label, Ns(*l) / kRecords,
+                    Ns(*b) / kRecords, ratio, ratio <= 1.10 ? "yes" : "NO");
         const double la = allocs(l), ba = allocs(b);
         std::printf("| %s, heap allocations per record (steady state) | %.2f | %.2f | | 0 | %s |\n", label, la, ba,
                     la == 0 ? "yes" : "NO");
@@ -430,9 +444,19 @@ void PrintTable(const CollectingReporter& reporter) {
         const auto* l = find("BM_Settings_InitFini/" + std::to_string(n));
         const auto* b = find("BM_Settings_ReadFile/" + std::to_string(n));
         if (!l || !b) continue;
+        // The goal is set for the largest file only: under 1 ms.
+        const bool largest = n == 1000, holds = Ns(*l) < 1e6;
         std::printf("| DctInit+DctFini work, %d terminal(s) in DctDrv.ini (vs reading the file once) | %.1f us | %.1f us "
-                    "| %.2f | | |\n",
-                    n, Ns(*l) / 1000, Ns(*b) / 1000, Ns(*l) / Ns(*b));
+                    "| %.2f | %s | %s |\n",
+                    n, Ns(*l) / 1000, Ns(*b) / 1000, Ns(*l) / Ns(*b), largest ? "< 1 ms" : "",
+                    largest ? (holds ? "yes" : "NO") : "");
+    }
+    if (const auto *l = find("BM_DebugLookup/1"), *b = find("BM_DebugLookup/0"); l && b) {
+        const double lb = l->counters.find("table bytes")->second, bb = b->counters.find("table bytes")->second;
+        std::printf("| Debug-table lookup, per address (current layout vs the fixed-width one) | %.1f ns | %.1f ns | %.2f "
+                    "| | |\n", Ns(*l), Ns(*b), Ns(*l) / Ns(*b));
+        std::printf("| Debug-table bytes, same synthetic entries (current layout vs the fixed-width one) | %.0f | %.0f | "
+                    "%.3f | | |\n", lb, bb, lb / bb);
     }
     if (const auto *l = find("BM_GetParam"), *b = find("BM_GetParam_Baseline"); l && b)
         std::printf("| TParametersString::GetParam (6 parameters) | %.1f ns | %.1f ns | %.2f | | |\n", Ns(*l), Ns(*b),

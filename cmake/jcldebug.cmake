@@ -1,7 +1,8 @@
 # The trace log's needs of the DLL target (win32):
 #  - the trace installer and the throw hook linked in (src/lib/FullTraceInit.cpp, JclHookThrow.cpp),
 #  - every throw of the DLL's code routed through the hook (--wrap=__cxa_throw),
-#  - after the link, the DWARF turned into the section JCLDEBUG and stripped (cmake/jcldebug.py),
+#  - after the link, the DWARF turned into the section JCLDEBUG, then the DWARF and the COFF symbol
+#    table stripped (cmake/jcldebug.py),
 #    and a copy without that section in <build>/nodebug/ for tests of a DLL without debug data.
 # Elsewhere it does nothing: the native library carries no trace log.
 #

@@ -2,17 +2,29 @@
 // lookup from a code address to unit, procedure and line.
 //
 // Debug data: the build turns the DWARF line table and the symbols of the DLL into a compact table
-// and carries it in the DLL's section "JCLDEBUG" (cmake/jcldebug.py); the DWARF itself is stripped.
-// The table is read from the loaded image, never from the file. Its layout, all little-endian:
+// and carries it in the DLL's section "JCLDEBUG" (cmake/jcldebug.py); the DWARF and the COFF symbol
+// table are stripped. The table is read from the loaded image, never from the file. Its layout, all
+// little-endian:
 //
-//   char     Magic[8]      "DCTLINE1"
-//   uint32   RowCount, ProcCount, StringsSize
-//   Row      Rows[RowCount]    { uint32 Rva; uint32 Unit; int32 Line }   sorted by Rva
-//   Proc     Procs[ProcCount]  { uint32 Rva; uint32 Name }               sorted by Rva
-//   char     Strings[StringsSize]   zero-terminated texts; Unit and Name are offsets into them
+//   char     Magic[8]      "DCTLINE2"
+//   uint32   BlockSize, UnitCount, RowCount, RowBytes, ProcCount, ProcBytes, StringsSize
+//   uint32   Units[UnitCount]                          offsets of the unit names in Strings
+//   Block    RowBlocks[ceil(RowCount / BlockSize)]     { uint32 Rva; uint32 Offset }   sorted by Rva
+//   uint8    RowStream[RowBytes]
+//   Block    ProcBlocks[ceil(ProcCount / BlockSize)]
+//   uint8    ProcStream[ProcBytes]
+//   char     Strings[StringsSize]   zero-terminated texts, the last byte of the table
 //
-// A row covers the addresses from its Rva up to the next row's; a row whose Unit is kNoText marks
-// a stretch of code without line information. Procedures likewise, up to the next entry.
+// Rows and procedures are two sorted series of entries, cut into blocks of BlockSize entries. A block
+// starts at Offset in its stream; its first entry lies at the block's Rva, every later one starts with
+// its distance from the entry before. Numbers are unsigned LEB128 varints. A row then holds
+// (LineDelta << 1 | UnitChanged), LineDelta zigzag-coded against the row before (0 at a block's
+// start), followed by the new Unit when UnitChanged; Unit 0 is none, n is Units[n - 1], and the unit
+// before a block's first row is none. A procedure holds its Name: 0 none, n the text at offset n - 1.
+//
+// A row covers the addresses from its Rva up to the next row's; a row without a unit marks a stretch
+// of code without line information. Procedures likewise, up to the next entry. The build leaves out
+// the names that no trace line can show (a frame shows a procedure only where no unit is known).
 #pragma once
 
 #include <cstddef>
@@ -44,14 +56,24 @@ public:
     TJclLocationInfo Lookup(uint32_t rva) const;
 
 private:
-    const unsigned char* rows_ = nullptr;
-    uint32_t rowCount_ = 0;
-    const unsigned char* procs_ = nullptr;
-    uint32_t procCount_ = 0;
+    // One of the two series: its block index and its stream.
+    struct Series {
+        const unsigned char* Blocks = nullptr;
+        const unsigned char* Stream = nullptr;
+        uint32_t Count = 0;
+        uint32_t Bytes = 0;
+    };
+    uint32_t blockSize_ = 0;
+    const unsigned char* units_ = nullptr;
+    uint32_t unitCount_ = 0;
+    Series rows_;
+    Series procs_;
     const char* strings_ = nullptr;
     uint32_t stringsSize_ = 0;
 
     std::string Text(uint32_t offset) const;
+    template <typename Decode>
+    bool Seek(const Series& series, uint32_t rva, Decode&& decode) const;
 };
 
 // The notifier: exception object (may be null), exception address, true for an operating-system

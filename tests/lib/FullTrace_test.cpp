@@ -20,6 +20,7 @@
 #include "platform/LocaleFormat.h"
 #include "platform/Registry.h"
 #include "platform/SystemInfo.h"
+#include "support/DebugTableBuilder.h"
 
 namespace fs = std::filesystem;
 using namespace dct::trace;
@@ -51,34 +52,7 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-// A debug table by hand, in the layout of JclDebug.h.
-struct TableBuilder {
-    std::vector<std::tuple<uint32_t, std::string, int32_t>> rows;  // empty unit: no line information
-    std::vector<std::pair<uint32_t, std::string>> procs;
-
-    std::vector<unsigned char> Build() const {
-        std::string strings;
-        auto text = [&](const std::string& s) -> uint32_t {
-            if (s.empty()) return dct::jcl::kNoText;
-            uint32_t at = static_cast<uint32_t>(strings.size());
-            strings += s + '\0';
-            return at;
-        };
-        std::vector<uint32_t> words;
-        for (auto& [rva, unit, line] : rows) words.insert(words.end(), {rva, text(unit), static_cast<uint32_t>(line)});
-        for (auto& [rva, name] : procs) words.insert(words.end(), {rva, text(name)});
-        std::vector<unsigned char> out = {'D', 'C', 'T', 'L', 'I', 'N', 'E', '1'};
-        auto put = [&](uint32_t v) {
-            for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
-        };
-        put(static_cast<uint32_t>(rows.size()));
-        put(static_cast<uint32_t>(procs.size()));
-        put(static_cast<uint32_t>(strings.size()));
-        for (uint32_t w : words) put(w);
-        out.insert(out.end(), strings.begin(), strings.end());
-        return out;
-    }
-};
+using dct::test::TableBuilder;
 
 TableBuilder SampleTable() {
     TableBuilder t;
