@@ -613,7 +613,11 @@ int Sim(const Options& o) {
     if (what == "register" || what == "unregister") {
         dct::termsim::RegistrationTurn turn;
         std::string message;
-        const int32_t hr = platform::RegisterSimulatorServer(what == "unregister", &message);
+        // A local server started by the system does not share this program's environment: it is
+        // told the folder chosen here, if one was.
+        const bool chosen = o.device || !platform::Environment(dct::termsim::kFolderVariable).empty();
+        const int32_t hr =
+            platform::RegisterSimulatorServer(what == "unregister", o.local, chosen ? folder.string() : "", &message);
         (hr == 0 ? Say : Complain)(message + (hr == 0 ? "\n" : ""));
         return hr == 0 ? exitcode::Ok : exitcode::Failed;
     }
@@ -675,7 +679,7 @@ int Sim(const Options& o) {
     }
     if (what == "state") {
         Say("device folder: " + Utf8Path(folder) + "\n");
-        for (const char* name : {"records.csv", "table.csv", "faults.ini", "tasks.log"}) {
+        for (const char* name : {"records.csv", "table.csv", "faults.ini", "connection.ini", "tasks.log"}) {
             const std::string bytes = ReadTextFile(folder / name);
             std::size_t lines = 0;
             for (char ch : bytes) lines += ch == '\n';

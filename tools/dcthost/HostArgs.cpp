@@ -38,7 +38,10 @@ commands:
   clear                     erase the records held in the terminal (asks unless --yes)
   service                   the library's service dialog
   doctor                    check settings, terminal server, device, log and trace folders
-  sim register|unregister   register the simulator's COM server (Windows / Wine prefix)
+  sim register [--local]    register the simulator's COM server (Windows / Wine prefix):
+                            TermSim.dll in-process, or with --local TermSimServer.exe in a
+                            process of its own (with --device: the folder it serves)
+  sim unregister            remove the simulator's registration, of either kind
   sim folder                print the simulator's device folder
   sim records [FILE]        put records into the simulated terminal (sample records without FILE)
   sim fault OPERATION KEY=VALUE...   inject a fault (faults.ini); `sim fault clear` removes them all
@@ -142,6 +145,7 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
         else if (a == "--append") o.full = false;
         else if (a == "--skip-bad") o.skipBad = true;
         else if (a == "--yes" || a == "-y") o.yes = true;
+        else if (a == "--local") o.local = true;
         else if (a.size() > 1 && a[0] == '-' && a != "-") return fail("unknown option " + a);
         else if (o.command.empty()) o.command = a;
         else o.arguments.push_back(a);

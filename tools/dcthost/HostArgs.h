@@ -38,6 +38,7 @@ struct Options {
     bool full = false;
     bool skipBad = false;
     bool yes = false;
+    bool local = false;  // sim register: the local server TermSimServer.exe, not TermSim.dll
     bool help = false;
     bool version = false;  // --version
 };

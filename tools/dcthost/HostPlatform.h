@@ -85,9 +85,10 @@ ServerRegistration TerminalServerRegistration();
 // class object of the posix COM stand-in. Nothing to do on Windows (the registry decides).
 bool ActivateInProcessSimulator(std::string* detail);
 
-// Runs the simulator's DllRegisterServer / DllUnregisterServer (TermSim.dll beside the program).
-// 0 on success, else the HRESULT; *message says what happened.
-int32_t RegisterSimulatorServer(bool unregister, std::string* message);
+// Registers the simulator beside the program: TermSim.dll (its DllRegisterServer), or with `local`
+// TermSimServer.exe with its type library, serving `deviceFolder` when that is not empty. Unregistering
+// removes either kind. 0 on success, else the HRESULT; *message says what happened.
+int32_t RegisterSimulatorServer(bool unregister, bool local, const std::string& deviceFolder, std::string* message);
 
 // Text output: stdout and stderr carry bytes as written (no newline translation).
 void UseBinaryStandardStreams();

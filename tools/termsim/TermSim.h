@@ -22,10 +22,22 @@ std::filesystem::path DeviceFolder();
 // Sets DCT_TERMSIM_DIR in this process's environment (an empty path removes it).
 void SetDeviceFolderVariable(const std::filesystem::path& folder);
 
+// What a simulator object needs of the process that serves it, when that is a local server of its
+// own. The in-process simulator has none: it takes no notice of connections and never ends its host.
+class ServerProcess {
+public:
+    virtual ~ServerProcess() = default;
+    // A client in another process took or dropped a reference (IExternalConnection): the strong
+    // connections left.
+    virtual void ConnectionsChanged(unsigned long strongConnections) = 0;
+    // faults.ini asks the process to end in the middle of a call (Exit=N).
+    [[noreturn]] virtual void EndNow(int exitCode) = 0;
+};
+
 // A new simulator object, one reference.
-platform::ComPtr<ITerminals> CreateTerminals();
-// A class factory that makes simulator objects.
-platform::ComPtr<IClassFactory> CreateClassFactory();
+platform::ComPtr<ITerminals> CreateTerminals(ServerProcess* process = nullptr);
+// A class factory that makes simulator objects, or, given one, hands that same object to every caller.
+platform::ComPtr<IClassFactory> CreateClassFactory(platform::ComPtr<ITerminals> single = nullptr);
 
 // Makes CLSID_Terminals creatable in this process without any registration outside it
 // (CoRegisterClassObject). Calls nest: the class stays registered until as many UnregisterInProcess.

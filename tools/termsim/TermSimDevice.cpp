@@ -218,6 +218,7 @@ FaultSettings ParseFaults(std::string_view text) {
         else if (key == "hresult" && number) fault.HResult = static_cast<int32_t>(*number);
         else if (key == "errorinfo") fault.ErrorInfo = Utf8ToUtf16(value);
         else if (key == "delayms" && number && *number > 0) fault.DelayMs = static_cast<unsigned>(*number);
+        else if (key == "exit" && number) fault.Exit = static_cast<int>(*number);
     }
     return settings;
 }
@@ -282,6 +283,32 @@ bool DeviceFiles::WriteTable(const std::vector<Record>& records, bool append) co
 bool DeviceFiles::AppendTask(std::u16string_view path) const { return Append("tasks.log", Utf16ToUtf8(path) + "\n"); }
 
 bool DeviceFiles::AppendCall(std::string_view line) const { return Append("calls.log", std::string(line) + "\n"); }
+
+Connection DeviceFiles::ReadConnection() const {
+    Connection connection;
+    auto text = ReadFile(folder_ / "connection.ini");
+    if (!text) return connection;
+    for (std::string_view raw : Lines(*text)) {
+        std::string_view line = Trim(raw);
+        size_t eq = line.find('=');
+        if (eq == std::string_view::npos) continue;
+        std::string key = Lower(Trim(line.substr(0, eq)));
+        auto number = ParseNumber(line.substr(eq + 1));
+        if (!number) continue;
+        if (key == "port") connection.Port = static_cast<int32_t>(*number);
+        else if (key == "rate") connection.Rate = static_cast<int32_t>(*number);
+    }
+    return connection;
+}
+
+bool DeviceFiles::WriteConnection(const Connection& connection) const {
+    std::string text;
+    if (connection.Port) text += "Port=" + std::to_string(*connection.Port) + "\n";
+    if (connection.Rate) text += "Rate=" + std::to_string(*connection.Rate) + "\n";
+    std::ofstream out(folder_ / "connection.ini", std::ios::binary | std::ios::trunc);
+    out << text;
+    return static_cast<bool>(out.flush());
+}
 
 bool DeviceFiles::Append(const char* name, std::string_view text) const {
     std::ofstream out(folder_ / name, std::ios::binary | std::ios::app);

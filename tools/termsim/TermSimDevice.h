@@ -28,6 +28,7 @@ struct Fault {
     int32_t HResult = 0;                      // HResult=0x...: negative fails the call at COM level
     std::optional<std::u16string> ErrorInfo;  // ErrorInfo=: error object set before failing
     unsigned DelayMs = 0;                     // DelayMs=: wait before answering
+    int Exit = 0;                             // Exit=N: a local server's process ends with N mid-call
 };
 
 struct FaultSettings {
@@ -46,6 +47,12 @@ FaultSettings ParseFaults(std::string_view text);
 std::string LogString(std::u16string_view text);
 std::string LogStatus(int32_t hresult);  // "!0x80004005"
 
+// The serial port and rate the terminal server was last given; a server started anew keeps to them.
+struct Connection {
+    std::optional<int32_t> Port;
+    std::optional<int32_t> Rate;
+};
+
 class DeviceFiles {
 public:
     explicit DeviceFiles(std::filesystem::path folder);
@@ -58,6 +65,9 @@ public:
     bool WriteTable(const std::vector<Record>& records, bool append) const;
     bool AppendTask(std::u16string_view path) const;
     bool AppendCall(std::string_view line) const;
+    // connection.ini: Port= and Rate= lines.
+    Connection ReadConnection() const;
+    bool WriteConnection(const Connection& connection) const;
 
 private:
     bool Append(const char* name, std::string_view text) const;

@@ -80,11 +80,15 @@ std::u16string DefaultFailure(const char* operation, int32_t status) {
     return u"Сбой операции " + Utf8ToUtf16(operation) + u" (код " + Utf8ToUtf16(std::to_string(status)) + u")";
 }
 
-class TerminalsObject final : public ITerminals, public ISupportErrorInfo {
+class TerminalsObject final : public ITerminals, public ISupportErrorInfo, public IExternalConnection {
 public:
-    explicit TerminalsObject(std::filesystem::path folder) : device_(std::move(folder)) {
+    TerminalsObject(std::filesystem::path folder, ServerProcess* process) : device_(std::move(folder)), process_(process) {
         ++liveObjects;
         ++createdObjects;
+        // A terminal server keeps its port and rate: a new one knows what the last was given.
+        Connection connection = device_.ReadConnection();
+        port_ = connection.Port.value_or(0);
+        baud_ = connection.Rate.value_or(0);
     }
     TerminalsObject(const TerminalsObject&) = delete;
     TerminalsObject& operator=(const TerminalsObject&) = delete;
@@ -96,6 +100,8 @@ public:
             *object = static_cast<ITerminals*>(this);
         } else if (riid == IID_ISupportErrorInfo) {
             *object = static_cast<ISupportErrorInfo*>(this);
+        } else if (riid == IID_IExternalConnection && process_) {
+            *object = static_cast<IExternalConnection*>(this);
         } else {
             *object = nullptr;
             return E_NOINTERFACE;
@@ -128,6 +134,20 @@ public:
     // ISupportErrorInfo
     HRESULT __stdcall InterfaceSupportsErrorInfo(REFIID riid) override {
         return riid == IID_ITerminals ? S_OK : S_FALSE;
+    }
+
+    // IExternalConnection: how a local server learns that its last client has gone.
+    DWORD __stdcall AddConnection(DWORD type, DWORD) override {
+        if (!(type & EXTCONN_STRONG)) return 0;
+        unsigned long n = ++strongConnections_;
+        process_->ConnectionsChanged(n);
+        return n;
+    }
+    DWORD __stdcall ReleaseConnection(DWORD type, DWORD, BOOL) override {
+        if (!(type & EXTCONN_STRONG) || strongConnections_ == 0) return 0;
+        unsigned long n = --strongConnections_;
+        process_->ConnectionsChanged(n);
+        return n;
     }
 
     // ITerminals: the operations the library calls.
@@ -163,11 +183,17 @@ public:
     }
 
     HRESULT __stdcall Set_BaudRate(int32_t value) override {
-        return Setter("Set_BaudRate", std::to_string(value), [&] { baud_ = value; });
+        return Setter("Set_BaudRate", std::to_string(value), [&] {
+            baud_ = value;
+            KeepConnection();
+        });
     }
 
     HRESULT __stdcall Set_PortNumber(int32_t value) override {
-        return Setter("Set_PortNumber", std::to_string(value), [&] { port_ = value; });
+        return Setter("Set_PortNumber", std::to_string(value), [&] {
+            port_ = value;
+            KeepConnection();
+        });
     }
 
     HRESULT __stdcall Get_ResultDescription(BSTR* value) override {
@@ -281,6 +307,11 @@ private:
         FaultSettings settings = device_.ReadFaults();
         const Fault& fault = settings.For(name);
         if (fault.DelayMs) platform::SleepMilliseconds(fault.DelayMs);
+        if (fault.Exit && process_) {
+            // The in-process simulator cannot end its host's process; Exit= means nothing there.
+            device_.AppendCall(std::string(name) + inputs + " !exit " + std::to_string(fault.Exit));
+            process_->EndNow(fault.Exit);
+        }
         if (fault.HResult < 0) {
             if (fault.Description) description_ = *fault.Description;
             ComPtr<IErrorInfo> info;
@@ -335,6 +366,13 @@ private:
         });
     }
 
+    void KeepConnection() {
+        Connection connection;
+        if (port_) connection.Port = port_;
+        if (baud_) connection.Rate = baud_;
+        device_.WriteConnection(connection);
+    }
+
     int32_t Fail(int32_t status, std::u16string description) {
         description_ = std::move(description);
         return status;
@@ -374,6 +412,8 @@ private:
 
     std::atomic<long> refs_{1};
     DeviceFiles device_;
+    ServerProcess* process_;  // the local server's process, or none in-process
+    unsigned long strongConnections_ = 0;
     int32_t port_ = 0;
     int32_t baud_ = 0;
     int32_t form_ = 0;
@@ -387,7 +427,7 @@ private:
 
 class TerminalsFactory final : public IClassFactory {
 public:
-    TerminalsFactory() { ++helperObjects; }
+    explicit TerminalsFactory(ComPtr<ITerminals> single) : single_(std::move(single)) { ++helperObjects; }
     ~TerminalsFactory() { --helperObjects; }
     TerminalsFactory(const TerminalsFactory&) = delete;
     TerminalsFactory& operator=(const TerminalsFactory&) = delete;
@@ -412,6 +452,7 @@ public:
         *object = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
         try {
+            if (single_) return single_->QueryInterface(riid, object);
             ComPtr<ITerminals> terminals = CreateTerminals();
             return terminals->QueryInterface(riid, object);
         } catch (...) {
@@ -427,6 +468,7 @@ public:
 
 private:
     std::atomic<long> refs_{1};
+    ComPtr<ITerminals> single_;
 };
 
 int inProcessRegistrations = 0;
@@ -444,9 +486,13 @@ void SetDeviceFolderVariable(const std::filesystem::path& folder) {
     platform::SetEnvironmentPath(kFolderVariable, folder);
 }
 
-ComPtr<ITerminals> CreateTerminals() { return ComPtr<ITerminals>::Attach(new TerminalsObject(DeviceFolder())); }
+ComPtr<ITerminals> CreateTerminals(ServerProcess* process) {
+    return ComPtr<ITerminals>::Attach(new TerminalsObject(DeviceFolder(), process));
+}
 
-ComPtr<IClassFactory> CreateClassFactory() { return ComPtr<IClassFactory>::Attach(new TerminalsFactory); }
+ComPtr<IClassFactory> CreateClassFactory(ComPtr<ITerminals> single) {
+    return ComPtr<IClassFactory>::Attach(new TerminalsFactory(std::move(single)));
+}
 
 HRESULT RegisterInProcess() {
     if (inProcessRegistrations > 0) {

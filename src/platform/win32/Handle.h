@@ -44,6 +44,14 @@ struct FileHandleTraits {
 };
 using UniqueHandle = UniqueAny<FileHandleTraits>;
 
+// Kernel objects that signal failure with a null handle (mutexes, events, processes).
+struct KernelHandleTraits {
+    using pointer = HANDLE;
+    static pointer Invalid() { return nullptr; }
+    static void Close(pointer h) { CloseHandle(h); }
+};
+using UniqueKernelHandle = UniqueAny<KernelHandleTraits>;
+
 struct RegKeyTraits {
     using pointer = HKEY;
     static pointer Invalid() { return nullptr; }

@@ -168,6 +168,38 @@ run remove
 check "remove again: -7" err_has "-7"
 
 if [ "$mode" = wine ]; then
+  # --- the local server: TermSimServer.exe in a process of its own, as a station's server is
+  run sim register --local
+  check "sim register --local" status_is 0
+  run configure --port 3 --rate 57600 --cable
+  run doctor
+  check "doctor names the local server" out_has "local server"
+  printf '4601;2\n4602;1\n' >"$device/records.csv"
+  run read --decimal .
+  check "read through the local server" out_has "4602;1"
+  # Killed from outside while it answers a read: the read fails with -6 and a text.
+  printf '[GetRecord]\nDelayMs=20000\n' >"$device/faults.ini"
+  : >"$device/calls.log"
+  "${exe[@]}" read >"$work/out" 2>"$work/err" </dev/null &
+  reader=$!
+  for _ in $(seq 600); do
+    grep -q '^GetFieldCount' "$device/calls.log" 2>/dev/null || ! kill -0 "$reader" 2>/dev/null && break
+    sleep 0.1
+  done
+  "$root/scripts/wine-run" "$prefix" "$build/TermSimServer.exe" --kill
+  wait "$reader"
+  echo $? >"$work/rc"
+  check "read while the server is killed: status 1" status_is 1
+  check "read while the server is killed: -6" err_has "DctEnumData failed: -6"
+  rm -f "$device/faults.ini"
+  # Wine 8 keeps a killed server's class registration, so every later start of the server fails
+  # (REGDB_E_CLASSNOTREG, or RPC_S_SERVER_UNAVAILABLE while the dead endpoint lingers) until the
+  # prefix's wineserver ends; Windows starts a new server. This runs last: nothing after it in this
+  # prefix needs the local server.
+  run read
+  check "after the kill, Wine starts no new server: status 1" status_is 1
+  check "after the kill, Wine starts no new server: -6" err_has "DctEnumData failed: -6"
+
   run sim unregister
   check "sim unregister" status_is 0
 fi

@@ -90,6 +90,7 @@ inline constexpr IID IID_IDispatch = {0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0
 inline constexpr IID IID_IClassFactory = {0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr IID IID_IErrorInfo = {0x1CF2B120, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
 inline constexpr IID IID_ISupportErrorInfo = {0xDF0B3D60, 0x548F, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
+inline constexpr IID IID_IExternalConnection = {0x00000019, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr GUID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 
 // Types that only appear behind pointers in IDispatch; nothing here looks inside them.
@@ -128,6 +129,13 @@ struct IErrorInfo : IUnknown {
 
 struct ISupportErrorInfo : IUnknown {
     virtual HRESULT __stdcall InterfaceSupportsErrorInfo(REFIID riid) = 0;
+};
+
+// Told by COM when a client in another process takes or drops a reference; nothing here calls it.
+constexpr DWORD EXTCONN_STRONG = 1;
+struct IExternalConnection : IUnknown {
+    virtual DWORD __stdcall AddConnection(DWORD type, DWORD reserved) = 0;
+    virtual DWORD __stdcall ReleaseConnection(DWORD type, DWORD reserved, BOOL lastReleaseCloses) = 0;
 };
 
 // COM strings: a 32-bit byte length before the characters, a terminating zero after them.

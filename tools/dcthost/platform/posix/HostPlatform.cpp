@@ -127,7 +127,7 @@ bool ActivateInProcessSimulator(std::string* detail) {
     return SUCCEEDED(hr);
 }
 
-int32_t RegisterSimulatorServer(bool unregister, std::string* message) {
+int32_t RegisterSimulatorServer(bool, bool, const std::string&, std::string* message) {
     if (message)
         *message = "nothing to do here: on this platform the simulator is registered inside each dcthost run";
     return 0;

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "registration/Registration.h"
+
 
 namespace dcthost::platform {
 namespace {
@@ -175,27 +177,76 @@ bool ActivateInProcessSimulator(std::string* detail) {
     return true;
 }
 
-int32_t RegisterSimulatorServer(bool unregister, std::string* message) {
-    const std::string path = ProgramFolder() + "TermSim.dll";
+namespace {
+
+std::wstring Widen(const std::string& ansi) {
+    if (ansi.empty()) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), n);
+    return wide;
+}
+
+// The server runs in a folder of its own choosing: it must be given a whole path.
+std::wstring FullPath(const std::string& path) {
+    if (path.empty()) return {};
+    wchar_t full[MAX_PATH * 2];
+    DWORD n = GetFullPathNameW(Widen(path).c_str(), MAX_PATH * 2, full, nullptr);
+    return n && n < MAX_PATH * 2 ? std::wstring(full, n) : Widen(path);
+}
+
+// The DLL's own DllRegisterServer, as regsvr32 runs it; *loadProblem says why it could not run.
+HRESULT RunDllRegisterServer(const std::string& path, std::string* loadProblem) {
     HMODULE module = LoadLibraryA(path.c_str());
     if (!module) {
         DWORD error = GetLastError();
-        if (message) *message = "cannot load " + path + ": " + SystemMessage(error);
-        return static_cast<int32_t>(HRESULT_FROM_WIN32(error));
+        *loadProblem = "cannot load " + path + ": " + SystemMessage(error);
+        return HRESULT_FROM_WIN32(error);
     }
     using Entry = HRESULT(__stdcall*)();
-    auto entry = reinterpret_cast<Entry>(
-        reinterpret_cast<void*>(GetProcAddress(module, unregister ? "DllUnregisterServer" : "DllRegisterServer")));
+    auto entry = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
     HRESULT hr = entry ? entry() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
     FreeLibrary(module);
+    return hr;
+}
+
+}  // namespace
+
+int32_t RegisterSimulatorServer(bool unregister, bool local, const std::string& deviceFolder, std::string* message) {
+    std::string path, done;
+    HRESULT hr;
+    if (unregister) {
+        hr = dct::termsim::UnregisterServer();
+        done = "the simulator is no longer registered";
+    } else if (local) {
+        path = ProgramFolder() + "TermSimServer.exe";
+        if (!FileExists(path)) {
+            if (message) *message = "cannot find " + path;
+            return static_cast<int32_t>(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+        }
+        hr = dct::termsim::RegisterLocalServer(Widen(path), FullPath(deviceFolder));
+        done = "registered " + path + " (local server, a process of its own)";
+    } else {
+        path = ProgramFolder() + "TermSim.dll";
+        std::string loadProblem;
+        hr = RunDllRegisterServer(path, &loadProblem);
+        if (!loadProblem.empty()) {
+            if (message) *message = loadProblem;
+            return static_cast<int32_t>(hr);
+        }
+        done = "registered " + path + " (in-process server)";
+    }
     if (message) {
         char code[16];
         std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
         if (SUCCEEDED(hr))
-            *message = (unregister ? "unregistered " : "registered ") + path;
+            *message = done;
         else if (hr == SELFREG_E_CLASS && !unregister)
             *message = std::string("registration refused (") + code +
                        "): the class is registered by another server, which is left as it is";
+        else if (hr == SELFREG_E_TYPELIB)
+            *message = std::string("registration refused (") + code +
+                       "): the simulator's type library id is registered by another program, which is left as it is";
         else
             *message = std::string(unregister ? "unregistration" : "registration") + " failed: " + code;
     }
