@@ -9,9 +9,9 @@
 
 #include "ComBase.h"
 #include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
-#include "lib/SysUtils.h"
+#include "base/SysUtils.h"
 #include "platform/Codepage.h"
-#include "platform/LocaleFormat.h"
+#include "platform/Env.h"
 
 namespace dct::bench {
 
@@ -120,7 +120,7 @@ int BaselineRead(ITerminals* intf, OnRecord&& onRecord, bool handOver) {
     intf->GetFieldCount(&value);
     std::string code;
     int count = 0;
-    const char separator = platform::CurrentFormatSettings().DecimalSeparator;
+    const char separator = platform::Env::Default().UserFormats().DecimalSeparator;
     for (;;) {
         intf->GetRecord(&status);
         if (status != 0) break;

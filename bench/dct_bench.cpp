@@ -23,14 +23,14 @@
 #include "drv/dct/dctIntf.h"
 #include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
 #include "drv/dct/drivers/opticon_zebex/UDrvIni.h"
-#include "drv/dct/drivers/opticon_zebex/dctDrvUtils.h"
+#include "base/SysUtils.h"
+#include "boundary/dctDrvUtils.h"
 #include "lib/JclDebug.h"
-#include "lib/SysUtils.h"
 #include "lib/commutil.h"
 #include "lib/parmstr.h"
 #include "platform/Codepage.h"
 #include "platform/ComPtr.h"
-#include "platform/LocaleFormat.h"
+#include "platform/Env.h"
 #include "support/DebugTableBuilder.h"
 
 // ---- counting allocator -------------------------------------------------------------------------
@@ -66,19 +66,17 @@ using bench::NullTerminals;
 NullTerminals& Server() { return *bench::Server(); }
 
 // ---- what the host does with a record ---------------------------------------------------------
-struct Sink {
+struct Sink final : TDctEnumCallback {
     double sum = 0;
     std::size_t chars = 0;
+    void operator()(const char* code, double quantity) override {
+        sum += quantity;
+        chars += code[0] != 0;
+    }
 };
 
-void Consume(const TDctEnumCallback& self, const char* code, double quantity) {
-    auto* sink = static_cast<Sink*>(self.Procedure);
-    sink->sum += quantity;
-    sink->chars += code[0] != 0;
-}
-
 // ---- bulk read ----------------------------------------------------------------------------------
-int BaselineRead(ITerminals* intf, const TDctEnumCallback& callback, bool handOver) {
+int BaselineRead(ITerminals* intf, TDctEnumCallback& callback, bool handOver) {
     return bench::BaselineRead(intf, [&](const char* code, double quantity) { callback(code, quantity); }, handOver);
 }
 
@@ -90,13 +88,6 @@ ITerminals* DirectInterface() {
     unknown->QueryInterface(IID_ITerminals, reinterpret_cast<void**>(&intf));
     unknown->Release();
     return intf;
-}
-
-TDctEnumCallback CallbackFor(Sink& sink) {
-    TDctEnumCallback cb;
-    cb.Invoke = &Consume;
-    cb.Procedure = &sink;
-    return cb;
 }
 
 int StepRead(TDctDriver& driver) {
@@ -132,8 +123,7 @@ double SteadyAllocationsPerRecord(Run&& run) {
 
 void BM_BulkRead_Baseline(benchmark::State& state) {
     ITerminals* intf = DirectInterface();
-    Sink sink;
-    const TDctEnumCallback cb = CallbackFor(sink);
+    Sink cb;
     for (auto _ : state) benchmark::DoNotOptimize(BaselineRead(intf, cb, true));
     state.counters["allocs/rec"] = SteadyAllocationsPerRecord([&] { BaselineRead(intf, cb, true); });
     state.SetItemsProcessed(state.iterations() * kRecords);
@@ -142,9 +132,8 @@ void BM_BulkRead_Baseline(benchmark::State& state) {
 
 void BM_BulkRead_EnumData(benchmark::State& state) {
     Server();
-    auto driver = TDctDriver::CreateConcreteDriver("com:1;baud:1;DF:/nonexistent");
-    Sink sink;
-    const TDctEnumCallback cb = CallbackFor(sink);
+    auto driver = TDctDriver::CreateConcreteDriver("com:1;baud:1;DF:/nonexistent", platform::Env::Default());
+    Sink cb;
     for (auto _ : state) benchmark::DoNotOptimize(driver->EnumData(false, cb));
     state.counters["allocs/rec"] = SteadyAllocationsPerRecord([&] { driver->EnumData(false, cb); });
     state.SetItemsProcessed(state.iterations() * kRecords);
@@ -153,8 +142,7 @@ void BM_BulkRead_EnumData(benchmark::State& state) {
 
 void BM_StepRead_Baseline(benchmark::State& state) {
     ITerminals* intf = DirectInterface();
-    Sink sink;
-    const TDctEnumCallback cb = CallbackFor(sink);
+    Sink cb;
     for (auto _ : state) benchmark::DoNotOptimize(BaselineRead(intf, cb, false));
     state.counters["allocs/rec"] = SteadyAllocationsPerRecord([&] { BaselineRead(intf, cb, false); });
     state.SetItemsProcessed(state.iterations() * kRecords);
@@ -163,7 +151,7 @@ void BM_StepRead_Baseline(benchmark::State& state) {
 
 void BM_StepRead_NextRecord(benchmark::State& state) {
     Server();
-    auto driver = TDctDriver::CreateConcreteDriver("com:1;baud:1;DF:/nonexistent");
+    auto driver = TDctDriver::CreateConcreteDriver("com:1;baud:1;DF:/nonexistent", platform::Env::Default());
     for (auto _ : state) benchmark::DoNotOptimize(StepRead(*driver));
     state.counters["allocs/rec"] = SteadyAllocationsPerRecord([&] { StepRead(*driver); });
     state.SetItemsProcessed(state.iterations() * kRecords);
@@ -212,8 +200,7 @@ void BM_Settings_InitFini(benchmark::State& state) {
     const int terminals = static_cast<int>(state.range(0));
     const std::string folder = SettingsFolder(terminals).string();
     for (auto _ : state) {
-        TDrvIni ini(ConstructFileName(folder, "DctDrv.ini"));
-        ini.GetTermCount();
+        TDrvIni ini(ConstructFileName(folder, "DctDrv.ini"), platform::Env::Default());
         if (!ini.DctExist(terminals)) state.SkipWithError("section missing");
         TTermInfo info;
         ini.GetTermInfoByID(terminals, info);
@@ -224,7 +211,7 @@ void BM_Settings_InitFini(benchmark::State& state) {
         parameters.AddParam("FT", "1");
         parameters.AddParam("FN", "1");
         parameters.AddParam("DF", folder);
-        auto driver = TDctDriver::CreateConcreteDriver(parameters.Text());
+        auto driver = TDctDriver::CreateConcreteDriver(parameters.Text(), platform::Env::Default());
         driver->Destroy();
     }
     std::filesystem::remove_all(folder);

@@ -11,6 +11,7 @@ set(DCT_RELEASE_AS_BUILT
 # The tools go without their DWARF, megabytes that nothing at a station reads.
 set(DCT_RELEASE_STRIPPED
   TermSim
+  TermSimServer
   dcthost)
 # Pages: the file in this tree, and its name in the archive.
 set(DCT_RELEASE_PAGES

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "drv/dct/drivers/opticon_zebex/dctDrvUtils.h"
+#include "boundary/dctDrvUtils.h"
 #include "platform/Codepage.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "lib/IniEngine.h"
+#include "base/IniEngine.h"
 
 namespace {
 

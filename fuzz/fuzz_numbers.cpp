@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "lib/SysUtils.h"
+#include "base/SysUtils.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);

@@ -1,6 +1,6 @@
 #include "drv/TarnDriver.h"
 
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 #include "platform/LastError.h"
 
 namespace dct {

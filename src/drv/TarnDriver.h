@@ -6,8 +6,8 @@
 #include <initializer_list>
 #include <string>
 
-#include "lib/Exceptions.h"
-#include "lib/SysUtils.h"
+#include "base/Exceptions.h"
+#include "base/SysUtils.h"
 
 namespace dct {
 

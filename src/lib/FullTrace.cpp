@@ -7,33 +7,19 @@
 #include <cstdlib>
 #include <typeinfo>
 
-#include "lib/Exceptions.h"
-#include "lib/TraceFiles.h"
-#include "platform/CriticalSection.h"
-#include "platform/DebugOutput.h"
-#include "platform/FileAppend.h"
-#include "platform/LocaleFormat.h"
+#include "base/Exceptions.h"
+#include "platform/Files.h"
 #include "platform/LastError.h"
 
 namespace dct::trace {
 namespace {
 
-enum class DebugData { Unchecked, Absent, Present };
+// The installed log, which the support's notifier list reaches through Notify. Never destroyed: a
+// notification may still arrive while other static objects of the module are being torn down.
+std::atomic<TraceLog*> g_installed{nullptr};
 
-std::atomic<DebugData> g_debugData{DebugData::Unchecked};
-
-// Created at load and never destroyed: a notification may still arrive while other static
-// objects of the module are being torn down.
-platform::CriticalSection& TraceLock() {
-    static platform::CriticalSection* lock = new platform::CriticalSection;
-    return *lock;
-}
-
-// Never destroyed (only emptied at unload): the installer's destructor runs after every other
-// static object of the module has gone, and a notification may come up to that moment.
-std::string& ModInfo() {
-    static std::string* line = new std::string;
-    return *line;
+void Notify(const std::exception* exceptObj, uintptr_t exceptAddr, bool osException, uintptr_t hookFramePointer) {
+    if (TraceLog* log = g_installed.load()) log->DoTrace(exceptObj, exceptAddr, osException, hookFramePointer);
 }
 
 std::string Hex8(uintptr_t value) {
@@ -77,32 +63,6 @@ bool IsIgnored(const std::exception* e) {
     return external && external->ExceptionCode() == 0x80000003u;  // breakpoint
 }
 
-std::string FrameLine(uintptr_t returnAddress) {
-    // The return address points past the call; the call itself (five bytes long) is what ran.
-    return FormatLocInfo(returnAddress, jcl::GetLocationInfo(returnAddress - 5));
-}
-
-std::vector<std::string> ComposeBlock(const std::exception* e, uintptr_t exceptAddr, bool osException,
-                                      uintptr_t hookFramePointer, uint32_t lastError, uintptr_t walkStart) {
-    std::vector<std::string> lines;
-    const std::string location = "(" + Trim(FormatLocInfo(exceptAddr, jcl::GetLocationInfo(exceptAddr))) + ")";
-    const platform::FormatSettings& format = platform::CurrentFormatSettings();
-    const std::string stamp =
-        FormatTraceTimestamp(platform::LocalNow(), format.DateSeparator, format.TimeSeparator);
-    const std::string tail = " at " + Hex8(exceptAddr) + " " + location +
-                             " (LastError: " + std::to_string(static_cast<int32_t>(lastError)) + ")";
-    if (e)
-        lines.push_back("!== " + stamp + (osException ? " OS" : "") + " " + ClassNameOf(*e) + "(" + MessageOf(*e) +
-                        ")" + tail);
-    else
-        lines.push_back("!== " + stamp + " OS exception" + tail);
-    lines.push_back(ModInfo());
-    for (uintptr_t r : WalkStack(walkStart, platform::CurrentThreadStackBase(), exceptAddr, hookFramePointer))
-        lines.push_back(FrameLine(r));
-    lines.push_back("--- end of trace");
-    return lines;
-}
-
 }  // namespace
 
 std::string FormatLocInfo(uintptr_t address, const jcl::TJclLocationInfo& info) {
@@ -124,23 +84,12 @@ std::string FormatFileVersion(const std::optional<platform::FileVersion>& versio
 
 std::string GetVersionString(const std::string& fileName) { return FormatFileVersion(platform::ReadFileVersion(fileName)); }
 
-std::string FormatTraceTimestamp(const platform::LocalTime& t, char dateSeparator, char timeSeparator) {
+std::string FormatTraceTimestamp(const LocalTime& t, char dateSeparator, char timeSeparator) {
     char text[64];
     std::snprintf(text, sizeof text, "%.2d%c%.2d%c%.2d %.2d%c%.2d%c%.2d.%.3d", t.Day, dateSeparator, t.Month,
                   dateSeparator, t.Year % 100, t.Hour, timeSeparator, t.Minute, timeSeparator, t.Second,
                   t.Millisecond);
     return text;
-}
-
-std::string InitModInfo() {
-    const std::string module = ModuleName();
-    platform::FileStampResult stamp = platform::ReadFileStamp(module);
-    if (!stamp.Ok) return "# error getting module info (" + platform::SystemErrorMessage(stamp.SystemError) + ")";
-    const platform::LocalTime& t = stamp.Stamp.LastWrite;
-    return "? " + ExtractFileName(module) + " ver " + GetVersionString(module) + " of " + Two(t.Day) + "." +
-           Two(t.Month) + "." + std::to_string(t.Year) + " " + std::to_string(t.Hour) + ":" + Two(t.Minute) + ":" +
-           Two(t.Second) + " (size " + std::to_string(static_cast<int32_t>(static_cast<uint32_t>(stamp.Stamp.Size))) +
-           ")";
 }
 
 std::vector<uintptr_t> WalkStack(uintptr_t lower, uintptr_t upper, uintptr_t exceptAddr, uintptr_t hookFramePointer) {
@@ -173,20 +122,87 @@ std::vector<uintptr_t> WalkStack(uintptr_t lower, uintptr_t upper, uintptr_t exc
     return frames;
 }
 
-void DoTrace(const std::exception* exceptObj, uintptr_t exceptAddr, bool osException, uintptr_t hookFramePointer) {
+TraceLog::TraceLog(platform::Env& env) : env_(env), files_(env) { modInfo_ = InitModInfo(); }
+
+std::string TraceLog::InitModInfo() {
+    const std::string module = files_.ModuleName();
+    platform::FileStampResult stamp = platform::ReadFileStamp(module);
+    if (!stamp.Ok) return "# error getting module info (" + platform::SystemErrorMessage(stamp.SystemError) + ")";
+    const LocalTime& t = stamp.Stamp.LastWrite;
+    return "? " + ExtractFileName(module) + " ver " + GetVersionString(module) + " of " + Two(t.Day) + "." +
+           Two(t.Month) + "." + std::to_string(t.Year) + " " + std::to_string(t.Hour) + ":" + Two(t.Minute) + ":" +
+           Two(t.Second) + " (size " + std::to_string(static_cast<int32_t>(static_cast<uint32_t>(stamp.Stamp.Size))) +
+           ")";
+}
+
+bool TraceLog::DebugDataPresent() {
+    if (debugData_.load() == DebugData::Unchecked) {
+        bool settledNow = false;
+        {
+            platform::CriticalSectionGuard guard(tableLock_);
+            if (debugData_.load() == DebugData::Unchecked) {
+                if (std::optional<platform::ImageSection> section = env_.OwnImageSection(jcl::kDebugSectionName)) {
+                    table_ = jcl::DebugTable::Parse(section->Data, section->Size);
+                    tableBase_ = section->Base;
+                }
+                debugData_.store(table_ ? DebugData::Present : DebugData::Absent);
+                settledNow = true;
+            }
+        }
+        if (settledNow)
+            env_.DebugOutput((debugData_.load() == DebugData::Present ? "Trace data loaded for "
+                                                                      : "Trace data not found for ") +
+                             files_.ModuleName());
+    }
+    return debugData_.load() == DebugData::Present;
+}
+
+jcl::TJclLocationInfo TraceLog::Locate(uintptr_t address) {
+    try {
+        // Addresses are kept relative to the image base: the DLL may load anywhere.
+        if (!table_ || address < tableBase_ || address - tableBase_ > 0xFFFFFFFFu) return {};
+        return table_->Lookup(static_cast<uint32_t>(address - tableBase_));
+    } catch (...) {
+        return {};
+    }
+}
+
+std::string TraceLog::FrameLine(uintptr_t returnAddress) {
+    // The return address points past the call; the call itself (five bytes long) is what ran.
+    return FormatLocInfo(returnAddress, Locate(returnAddress - 5));
+}
+
+std::vector<std::string> TraceLog::ComposeBlock(const std::exception* e, uintptr_t exceptAddr, bool osException,
+                                                uintptr_t hookFramePointer, uint32_t lastError,
+                                                uintptr_t walkStart) {
+    std::vector<std::string> lines;
+    const std::string location = "(" + Trim(FormatLocInfo(exceptAddr, Locate(exceptAddr))) + ")";
+    const FormatSettings& format = env_.UserFormats();
+    const std::string stamp = FormatTraceTimestamp(env_.LocalNow(), format.DateSeparator, format.TimeSeparator);
+    const std::string tail = " at " + Hex8(exceptAddr) + " " + location +
+                             " (LastError: " + std::to_string(static_cast<int32_t>(lastError)) + ")";
+    if (e)
+        lines.push_back("!== " + stamp + (osException ? " OS" : "") + " " + ClassNameOf(*e) + "(" + MessageOf(*e) +
+                        ")" + tail);
+    else
+        lines.push_back("!== " + stamp + " OS exception" + tail);
+    lines.push_back(modInfo_);
+    for (uintptr_t r : WalkStack(walkStart, platform::CurrentThreadStackBase(), exceptAddr, hookFramePointer))
+        lines.push_back(FrameLine(r));
+    lines.push_back("--- end of trace");
+    return lines;
+}
+
+void TraceLog::DoTrace(const std::exception* exceptObj, uintptr_t exceptAddr, bool osException,
+                       uintptr_t hookFramePointer) {
     const uint32_t lastError = static_cast<uint32_t>(platform::GetLastSystemError());
     try {
-        if (g_debugData.load() == DebugData::Unchecked) {
-            const bool present = jcl::IsDebugInfoAvailable(platform::OwnModuleImage().Base);
-            g_debugData.store(present ? DebugData::Present : DebugData::Absent);
-            platform::DebugOutput((present ? "Trace data loaded for " : "Trace data not found for ") + ModuleName());
-        }
-        if (g_debugData.load() == DebugData::Present && !IsIgnored(exceptObj)) {
-            platform::CriticalSectionGuard guard(TraceLock());
+        if (DebugDataPresent() && !IsIgnored(exceptObj)) {
+            platform::CriticalSectionGuard guard(lock_);
             const uintptr_t walkStart = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
             std::vector<std::string> block =
                 ComposeBlock(exceptObj, exceptAddr, osException, hookFramePointer, lastError, walkStart);
-            if (!SaveLines(TraceFilename(), block)) SaveLines(SafeTraceFilename(), block);
+            if (!files_.SaveLines(files_.TraceFilename(), block)) files_.SaveLines(files_.SafeTraceFilename(), block);
         }
     } catch (...) {
         // Out of memory or worse: the block is lost, the exception goes on untouched.
@@ -194,29 +210,19 @@ void DoTrace(const std::exception* exceptObj, uintptr_t exceptAddr, bool osExcep
     platform::SetLastSystemError(lastError);
 }
 
-void InstallTrace() {
-    TraceLock();
+void TraceLog::Install() {
     // The user's separators are those of the moment the library is loaded.
-    platform::CurrentFormatSettings();
-    ModInfo() = InitModInfo();
+    env_.UserFormats();
+    g_installed.store(this);
     jcl::JclStartExceptionTracking();
-    jcl::JclAddExceptNotifier(&DoTrace);
-    g_debugData.store(DebugData::Unchecked);
-    platform::DebugOutput("Trace installed for " + ModuleName());
+    jcl::JclAddExceptNotifier(&Notify);
+    env_.DebugOutput("Trace installed for " + files_.ModuleName());
 }
 
-void UninstallTrace() {
+void TraceLog::Uninstall() {
     jcl::JclStopExceptionTracking();
-    ModInfo().clear();
-    ClearTraceFolder();
-}
-
-std::string ModuleInfoLine() { return ModInfo(); }
-
-void ResetTraceForTests() {
-    g_debugData.store(DebugData::Unchecked);
-    ModInfo() = InitModInfo();
-    ClearTraceFolder();
+    modInfo_.clear();
+    files_.ClearTraceFolder();
 }
 
 }  // namespace dct::trace

@@ -3,15 +3,19 @@
 // symbol (cmake/jcldebug.cmake), which is what brings this file, and with it the throw hook, out
 // of the static library.
 #include "lib/FullTrace.h"
+#include "platform/Env.h"
 
 namespace {
 
+// The process-wide trace log is one TraceLog over the real operating system. It is never deleted:
+// a notification may still arrive while the module's other static objects go away.
 struct TraceInstaller {
-    TraceInstaller() {
+    TraceInstaller() : log(new dct::trace::TraceLog(dct::platform::Env::Default())) {
         dct::jcl::ThrowHookLinked();
-        dct::trace::InstallTrace();
+        log->Install();
     }
-    ~TraceInstaller() { dct::trace::UninstallTrace(); }
+    ~TraceInstaller() { log->Uninstall(); }
+    dct::trace::TraceLog* log;
 };
 
 __attribute__((init_priority(101))) TraceInstaller g_installer;

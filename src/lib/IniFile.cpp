@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "platform/ProfileStore.h"
 
 namespace dct {
 namespace {
@@ -13,26 +12,26 @@ namespace {
 
 }  // namespace
 
-TIniFile::TIniFile(AnsiString fileName) : fileName_(std::move(fileName)) {}
+TIniFile::TIniFile(AnsiString fileName, platform::Env& env) : fileName_(std::move(fileName)), env_(env) {}
 
 TIniFile::~TIniFile() = default;
 
 AnsiString TIniFile::ReadString(const AnsiString& section, const AnsiString& key, const AnsiString& fallback) const {
-    return platform::ProfileReadString(fileName_, section, key, fallback);
+    return env_.ProfileReadString(fileName_, section, key, fallback);
 }
 
 void TIniFile::WriteString(const AnsiString& section, const AnsiString& key, const AnsiString& value) {
-    if (!platform::ProfileWriteString(fileName_, section, key, value)) RaiseWriteError(fileName_);
+    if (!env_.ProfileWriteString(fileName_, section, key, value)) RaiseWriteError(fileName_);
 }
 
-std::vector<AnsiString> TIniFile::ReadSections() const { return platform::ProfileSectionNames(fileName_); }
+std::vector<AnsiString> TIniFile::ReadSections() const { return env_.ProfileSectionNames(fileName_); }
 
 std::vector<AnsiString> TIniFile::ReadSection(const AnsiString& section) const {
-    return platform::ProfileKeyNames(fileName_, section);
+    return env_.ProfileKeyNames(fileName_, section);
 }
 
 void TIniFile::EraseSection(const AnsiString& section) {
-    if (!platform::ProfileEraseSection(fileName_, section)) RaiseWriteError(fileName_);
+    if (!env_.ProfileEraseSection(fileName_, section)) RaiseWriteError(fileName_);
 }
 
 }  // namespace dct

@@ -1,17 +1,19 @@
 // The INI-file class over the platform's private-profile store: one object per file path, holding
-// only the path; every operation is a complete access to the file.
+// only the path (and the environment whose store it uses); every operation is a complete access to
+// the file.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "lib/Exceptions.h"
+#include "base/Exceptions.h"
+#include "platform/Env.h"
 
 namespace dct {
 
 class TIniFile {
 public:
-    explicit TIniFile(AnsiString fileName);
+    TIniFile(AnsiString fileName, platform::Env& env);
     virtual ~TIniFile();
 
     const AnsiString& FileName() const { return fileName_; }
@@ -30,6 +32,7 @@ public:
 
 private:
     AnsiString fileName_;
+    platform::Env& env_;
 };
 
 }  // namespace dct

@@ -5,8 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "lib/Exceptions.h"
-#include "platform/CriticalSection.h"
+#include "base/Exceptions.h"
 #include "platform/ModuleInfo.h"
 
 namespace dct::jcl {
@@ -79,43 +78,10 @@ bool DebugTable::Seek(const Series& series, uint32_t rva, Decode&& decode) const
 
 namespace {
 
-// The support's own state. Its lock is taken after the trace log's lock, never before it.
-struct Support {
-    platform::CriticalSection Lock;
-    bool Located = false;
-    std::optional<DebugTable> Table;
-    uintptr_t TableBase = 0;
-    std::optional<std::vector<unsigned char>> OverrideBytes;
-    std::optional<uintptr_t> OverrideBase;
-};
-
-Support& State() {
-    // Never destroyed: hooks may still fire while other modules' static objects go away.
-    static Support* support = new Support;
-    return *support;
-}
-
 constexpr int kMaxNotifiers = 8;
 std::atomic<TJclExceptNotifyProc> g_notifiers[kMaxNotifiers];
 
 thread_local bool t_insideNotifier = false;
-
-// Finds the table once; later queries reuse what was found (or that nothing was).
-const DebugTable* Table(Support& s) {
-    if (!s.Located) {
-        s.Located = true;
-        s.Table.reset();
-        if (s.OverrideBytes) {
-            s.TableBase = s.OverrideBase.value_or(0);
-            s.Table = DebugTable::Parse(s.OverrideBytes->data(), s.OverrideBytes->size());
-        } else {
-            s.TableBase = platform::OwnModuleImage().Base;
-            if (auto section = platform::FindImageSection(s.TableBase, kDebugSectionName))
-                s.Table = DebugTable::Parse(section->Data, section->Size);
-        }
-    }
-    return s.Table ? &*s.Table : nullptr;
-}
 
 }  // namespace
 
@@ -198,26 +164,6 @@ bool JclAddExceptNotifier(TJclExceptNotifyProc notifier) {
     return false;
 }
 
-bool IsDebugInfoAvailable(uintptr_t moduleBase) {
-    Support& s = State();
-    platform::CriticalSectionGuard guard(s.Lock);
-    // Only the library's own module carries a table (a test's table stands in for it).
-    return Table(s) && moduleBase == platform::OwnModuleImage().Base;
-}
-
-TJclLocationInfo GetLocationInfo(uintptr_t address) {
-    try {
-        Support& s = State();
-        platform::CriticalSectionGuard guard(s.Lock);
-        const DebugTable* table = Table(s);
-        // Addresses are kept relative to the image base: the DLL may load anywhere.
-        if (!table || address < s.TableBase || address - s.TableBase > 0xFFFFFFFFu) return {};
-        return table->Lookup(static_cast<uint32_t>(address - s.TableBase));
-    } catch (...) {
-        return {};
-    }
-}
-
 void NotifyException(const std::exception* exceptObj, uintptr_t exceptAddr, bool osException,
                      uintptr_t hookFramePointer) noexcept {
     if (t_insideNotifier) return;
@@ -271,15 +217,6 @@ void NotifyOsException(const platform::OsExceptionEvent& event) noexcept {
         NotifyException(&object, event.Address, true, event.FramePointer);
     } catch (...) {
     }
-}
-
-void OverrideDebugData(std::optional<std::vector<unsigned char>> table, uintptr_t base) {
-    Support& s = State();
-    platform::CriticalSectionGuard guard(s.Lock);
-    s.OverrideBytes = std::move(table);
-    s.OverrideBase = s.OverrideBytes ? std::optional<uintptr_t>(base) : std::nullopt;
-    s.Located = false;
-    s.Table.reset();
 }
 
 }  // namespace dct::jcl

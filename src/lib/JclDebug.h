@@ -1,5 +1,5 @@
 // Our stack-tracing support: exception hooks for the library's own module, notifiers, and the
-// lookup from a code address to unit, procedure and line.
+// table that turns a code address into unit, procedure and line.
 //
 // Debug data: the build turns the DWARF line table and the symbols of the DLL into a compact table
 // and carries it in the DLL's section "JCLDEBUG" (cmake/jcldebug.py); the DWARF and the COFF symbol
@@ -92,13 +92,6 @@ void JclStopExceptionTracking();
 // Registers a notifier at normal priority (a small fixed number of them; false when full).
 bool JclAddExceptNotifier(TJclExceptNotifyProc notifier);
 
-// True when debug data for the module with this base (module handle) is available. Only the
-// library's own module ever carries it.
-bool IsDebugInfoAvailable(uintptr_t moduleBase);
-
-// The location of a code address in the library's module. Never fails outward.
-TJclLocationInfo GetLocationInfo(uintptr_t address);
-
 // The hooks' way in. A thread that is already inside a notifier is not notified again, so an
 // exception raised while a trace is written is not traced.
 void NotifyException(const std::exception* exceptObj, uintptr_t exceptAddr, bool osException,
@@ -107,10 +100,6 @@ void NotifyOsException(const platform::OsExceptionEvent& event) noexcept;
 
 // The message of the exception object made for an operating-system exception.
 std::string OsExceptionMessage(const platform::OsExceptionEvent& event);
-
-// Tests give the support a table of their own, laid over the addresses from `base`; nullopt
-// returns to the table of the loaded image. Either way the next query looks again.
-void OverrideDebugData(std::optional<std::vector<unsigned char>> table, uintptr_t base);
 
 // True when the throw hook is linked into this module (the DLL links it; test programs do not).
 bool ThrowHookLinked();

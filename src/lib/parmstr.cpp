@@ -1,6 +1,6 @@
 #include "lib/parmstr.h"
 
-#include "lib/SysUtils.h"
+#include "base/SysUtils.h"
 #include "platform/Codepage.h"
 
 namespace dct {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "lib/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace dct {
 

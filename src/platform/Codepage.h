@@ -12,6 +12,9 @@ namespace dct::platform {
 
 std::u16string AnsiToUtf16(std::string_view text);
 std::string Utf16ToAnsi(std::u16string_view text);
+// The same into `out`, replacing what it held and reusing its storage: a loop over records allocates
+// nothing for texts that fit.
+void Utf16ToAnsi(std::u16string_view text, std::string& out);
 
 // A copy of the text lowercased with the code page's 8-bit mapping (Cyrillic as well as Latin).
 std::string AnsiLowerCase(std::string_view text);

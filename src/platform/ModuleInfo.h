@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Clock.h"
+#include "base/LocalTime.h"
 
 namespace dct::platform {
 
@@ -19,11 +19,6 @@ struct ModuleImage {
     bool Contains(uintptr_t address) const { return address >= Base && address - Base < Size; }
 };
 ModuleImage OwnModuleImage();
-
-// The file name of that module as the loader knows it (at most 1023 characters).
-std::string OwnModuleFileName();
-// Tests give the module another name; nullopt restores the real one.
-void OverrideOwnModuleFileName(std::optional<std::string> name);
 
 // Size and last-write time of a file, read through a handle opened for reading and shared fully.
 struct FileStamp {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 #include "platform/LastError.h"
 
 namespace dct {

@@ -11,16 +11,12 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "lib/Exceptions.h"
-#include "lib/cp1251.h"
+#include "base/Exceptions.h"
+#include "base/cp1251.h"
 #include "lib/TraceFiles.h"
-#include "platform/Clock.h"
-#include "platform/DebugOutput.h"
 #include "platform/LastError.h"
-#include "platform/LocaleFormat.h"
-#include "platform/Registry.h"
-#include "platform/SystemInfo.h"
 #include "support/DebugTableBuilder.h"
+#include "support/FakeEnv.h"
 
 namespace fs = std::filesystem;
 using namespace dct::trace;
@@ -86,7 +82,7 @@ TEST(FormatFileVersion, TrailingZeroPartsAreLeftOut) {
 }
 
 TEST(FormatTraceTimestamp, TwoDigitFieldsWithTheUsersSeparators) {
-    dct::platform::LocalTime t{2024, 3, 7, 9, 5, 3, 42};
+    dct::LocalTime t{2024, 3, 7, 9, 5, 3, 42};
     EXPECT_EQ(FormatTraceTimestamp(t, '.', ':'), "07.03.24 09:05:03.042");
     t = {2009, 12, 31, 23, 59, 58, 999};
     EXPECT_EQ(FormatTraceTimestamp(t, '/', '-'), "31/12/09 23-59-58.999");
@@ -187,8 +183,8 @@ TEST(WalkStack, StopsAtBoundsZeroReturnsAndLoops) {
 class DoTraceTest : public ::testing::Test {
 protected:
     std::string root;
-    std::vector<std::string> debugLines;
-    std::map<std::string, std::string> registry;  // value name -> text
+    dct::test::FakeEnv env;
+    std::optional<TraceLog> log;
 
     void SetUp() override {
         root = Slashed((fs::temp_directory_path() /
@@ -197,34 +193,26 @@ protected:
         fs::remove_all(root);
         fs::create_directories(root + "/bin");
         std::ofstream(root + "/bin/DctDrv.dll", std::ios::binary) << "MZ123";
-        dct::platform::OverrideOwnModuleFileName(root + "/bin/DctDrv.dll");
-        dct::platform::OverrideRegistry([this](dct::platform::RegistryRoot, const std::string&, const std::string& name,
-                                               std::size_t) {
-            auto it = registry.find(name);
-            if (it == registry.end()) return dct::platform::RegistryValue{};
-            return dct::platform::RegistryValue{dct::platform::RegistryStatus::Ok, dct::platform::kRegistryString,
-                                                it->second + '\0'};
-        });
-        dct::platform::OverrideEnvironment([](const std::string&) { return std::string(); });
-        dct::platform::OverrideDebugOutput([this](std::string_view text) { debugLines.emplace_back(text); });
-        dct::platform::OverrideClock([] { return dct::platform::LocalTime{2024, 3, 7, 9, 5, 3, 42}; });
-        dct::platform::FormatSettings format;
+        env.moduleFileName = root + "/bin/DctDrv.dll";
+        env.localTime = dct::LocalTime{2024, 3, 7, 9, 5, 3, 42};
+        dct::FormatSettings format;
         format.DateSeparator = '/';
         format.TimeSeparator = ':';
-        dct::platform::OverrideFormatSettings(format);
-        dct::jcl::OverrideDebugData(SampleTable().Build(), 0);
-        ResetTraceForTests();
+        env.formats = format;
+        env.imageSection = SampleTable().Build();
+        log.emplace(env);
     }
-    void TearDown() override {
-        dct::jcl::OverrideDebugData(std::nullopt, 0);
-        dct::platform::OverrideOwnModuleFileName(std::nullopt);
-        dct::platform::OverrideRegistry({});
-        dct::platform::OverrideEnvironment({});
-        dct::platform::OverrideDebugOutput({});
-        dct::platform::OverrideClock({});
-        dct::platform::OverrideFormatSettings(std::nullopt);
-        ResetTraceForTests();
-        fs::remove_all(root);
+    void TearDown() override { fs::remove_all(root); }
+    void SetRegistry(const std::string& name, const std::string& text) {
+        using dct::platform::RegistryRoot;
+        if (name == "TraceDir")
+            env.SetRegistryText(RegistryRoot::CurrentUser, "Software\\Tarnworks", name, text);
+        else
+            env.SetRegistryText(RegistryRoot::LocalMachine,
+                                "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name, text);
+    }
+    void DoTrace(const std::exception* e, uintptr_t address, bool os, uintptr_t frame) {
+        log->DoTrace(e, address, os, frame);
     }
     std::string TraceFile() const { return root + "/bin/logs/DctDrv.trc"; }
     std::vector<std::string> Block() const { return Lines(ReadAll(TraceFile())); }
@@ -241,12 +229,12 @@ TEST_F(DoTraceTest, LanguageExceptionBlock) {
     EXPECT_EQ(lines[0],
               "!== 07/03/24 09:05:03.042 EConvertError('word' is not a valid integer value) at 00001012 (Umain:121) "
               "(LastError: 42)");
-    EXPECT_EQ(lines[1], ModuleInfoLine());
+    EXPECT_EQ(lines[1], log->ModuleInfoLine());
     // The walk did not meet 0x1012 on this stack, so its first frame is the exception's own line.
     EXPECT_EQ(lines[2], " Umain:121");
     EXPECT_EQ(lines[3], "--- end of trace");
-    EXPECT_THAT(debugLines[0], HasSubstr("Trace data loaded for "));
-    EXPECT_EQ(Slashed(debugLines[1]), Slashed(TraceFile()));
+    EXPECT_THAT(env.debugOutput[0], HasSubstr("Trace data loaded for "));
+    EXPECT_EQ(Slashed(env.debugOutput[1]), Slashed(TraceFile()));
 }
 
 TEST_F(DoTraceTest, HeaderVariants) {
@@ -276,24 +264,24 @@ TEST_F(DoTraceTest, AbortAndBreakpointWriteNothing) {
     DoTrace(&breakpoint, 0x1012, true, 0);
     EXPECT_FALSE(fs::exists(Slashed(TraceFile())));
     // The first notification still settled the debug data, with its one message.
-    EXPECT_THAT(debugLines, ElementsAre(HasSubstr("Trace data loaded for ")));
+    EXPECT_THAT(env.debugOutput, ElementsAre(HasSubstr("Trace data loaded for ")));
 }
 
 TEST_F(DoTraceTest, WithoutDebugDataOneMessageAndNeverATrace) {
-    dct::jcl::OverrideDebugData(std::nullopt, 0);  // a test program carries no JCLDEBUG section
+    env.imageSection.reset();  // a module without a JCLDEBUG section
     dct::EConvertError error("x");
     DoTrace(&error, 0x1012, false, 0);
     DoTrace(&error, 0x1012, false, 0);
     EXPECT_FALSE(fs::exists(Slashed(TraceFile())));
-    ASSERT_EQ(debugLines.size(), 1u);
-    EXPECT_EQ(Slashed(debugLines[0]), Slashed("Trace data not found for " + root + "/bin/DctDrv.dll"));
+    ASSERT_EQ(env.debugOutput.size(), 1u);
+    EXPECT_EQ(Slashed(env.debugOutput[0]), Slashed("Trace data not found for " + root + "/bin/DctDrv.dll"));
 }
 
 TEST_F(DoTraceTest, FallbackFileWhenThePrimaryCannotBeWritten) {
     // The trace folder would be below a plain file: it can be neither created nor written.
     std::ofstream(root + "/blocker") << "x";
-    registry["TraceDir"] = root + "/blocker/logs";
-    registry["Common Documents"] = root + "/Public";
+    SetRegistry("TraceDir", root + "/blocker/logs");
+    SetRegistry("Common Documents", root + "/Public");
     dct::EConvertError error("x");
     DoTrace(&error, 0x1012, false, 0);
     const std::string fallback = root + "/Public/" + dct::Cp1251(u8"Логи Тарн").str() + "/DctDrv.trc";
@@ -304,7 +292,7 @@ TEST_F(DoTraceTest, FallbackFileWhenThePrimaryCannotBeWritten) {
 
 TEST_F(DoTraceTest, BlockIsLostQuietlyWithoutCommonDocuments) {
     std::ofstream(root + "/blocker") << "x";
-    registry["TraceDir"] = root + "/blocker/logs";
+    SetRegistry("TraceDir", root + "/blocker/logs");
     const auto before = fs::current_path();
     dct::platform::SetLastSystemError(7);
     dct::EConvertError error("x");
@@ -315,10 +303,10 @@ TEST_F(DoTraceTest, BlockIsLostQuietlyWithoutCommonDocuments) {
 }
 
 TEST_F(DoTraceTest, ModuleInfoLine) {
-    EXPECT_TRUE(std::regex_match(ModuleInfoLine(), std::regex(R"(\? DctDrv\.dll ver \?\?\?\? of \d\d\.\d\d\.\d{4} \d{1,2}:\d\d:\d\d \(size 5\))")))
-        << ModuleInfoLine();
-    dct::platform::OverrideOwnModuleFileName(root + "/bin/Missing.dll");
-    EXPECT_THAT(InitModInfo(), ::testing::StartsWith("# error getting module info ("));
+    EXPECT_TRUE(std::regex_match(log->ModuleInfoLine(), std::regex(R"(\? DctDrv\.dll ver \?\?\?\? of \d\d\.\d\d\.\d{4} \d{1,2}:\d\d:\d\d \(size 5\))")))
+        << log->ModuleInfoLine();
+    env.moduleFileName = root + "/bin/Missing.dll";
+    EXPECT_THAT(log->InitModInfo(), ::testing::StartsWith("# error getting module info ("));
 }
 
 }  // namespace

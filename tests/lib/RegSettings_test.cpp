@@ -5,44 +5,26 @@
 #include <map>
 #include <tuple>
 
-#include "platform/Registry.h"
+#include "support/FakeEnv.h"
 
-using dct::ReadRegistrySetting;
 using dct::platform::RegistryRoot;
-using dct::platform::RegistryStatus;
-using dct::platform::RegistryValue;
 
 namespace {
 
 constexpr uint32_t kDword = 4;
 constexpr uint32_t kExpandString = 2;
 
-// An in-memory registry: keys exist when any value lives under them.
+// The environment's registry is an in-memory one: keys exist when any value lives under them.
 class FakeRegistry : public ::testing::Test {
 protected:
-    using Key = std::tuple<RegistryRoot, std::string, std::string>;
-    std::map<Key, std::pair<uint32_t, std::string>> values;
-    std::vector<std::string> queriedNames;
-
-    void SetUp() override {
-        dct::platform::OverrideRegistry([this](RegistryRoot root, const std::string& key, const std::string& name,
-                                               std::size_t bufferSize) {
-            queriedNames.push_back(name);
-            bool keyExists = false;
-            for (auto& [k, v] : values)
-                if (std::get<0>(k) == root && std::get<1>(k) == key) keyExists = true;
-            if (!keyExists) return RegistryValue{RegistryStatus::CannotOpenKey, 0, {}};
-            auto it = values.find({root, key, name});
-            if (it == values.end() || it->second.second.size() > bufferSize)
-                return RegistryValue{RegistryStatus::CannotQuery, 0, {}};
-            return RegistryValue{RegistryStatus::Ok, it->second.first, it->second.second};
-        });
-    }
-    void TearDown() override { dct::platform::OverrideRegistry({}); }
+    dct::test::FakeEnv env;
 
     void Set(RegistryRoot root, const std::string& key, const std::string& name, const std::string& text,
              uint32_t type = dct::platform::kRegistryString) {
-        values[{root, key, name}] = {type, text + std::string(1, '\0')};
+        env.SetRegistryText(root, key, name, text, type);
+    }
+    std::string ReadRegistrySetting(const std::string& name, const std::string& defaultValue) {
+        return dct::ReadRegistrySetting(env, name, defaultValue);
     }
 };
 
@@ -77,8 +59,8 @@ TEST_F(FakeRegistry, SubkeyBeforeTheFirstBackslash) {
 
 TEST_F(FakeRegistry, ValueNameAfterTheSubkeyIsCutAt1000Characters) {
     ReadRegistrySetting("Sub\\" + std::string(1200, 'n'), "dflt");
-    ASSERT_FALSE(queriedNames.empty());
-    EXPECT_EQ(queriedNames.front().size(), 1000u);
+    ASSERT_FALSE(env.registryQueries.empty());
+    EXPECT_EQ(env.registryQueries.front().size(), 1000u);
 }
 
 TEST_F(FakeRegistry, OnlyPlainStringsCount) {

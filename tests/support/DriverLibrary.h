@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "drv/dct/drivers/opticon_zebex/DctBoundary.h"
+#include "boundary/DctBoundary.h"
 #include "platform/DynamicLibrary.h"
 
 namespace dct::test {

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "drv/dct/drivers/opticon_zebex/DctBoundary.h"
+#include "boundary/DctBoundary.h"
 #include "support/TermSimFixture.h"
 
 namespace {

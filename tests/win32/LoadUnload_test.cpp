@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
-#include "drv/dct/drivers/opticon_zebex/DctBoundary.h"
+#include "boundary/DctBoundary.h"
 #include "support/ProcessMemory.h"
 #include "support/TermSimFixture.h"
 

@@ -17,7 +17,7 @@
 
 #include "TermSim.h"
 #include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 #include "platform/ComActivation.h"
 #include "platform/ComPtr.h"
 #include "platform/win32/Handle.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "lib/IniEngine.h"
+#include "base/IniEngine.h"
 
 namespace ini = dct::ini;
 

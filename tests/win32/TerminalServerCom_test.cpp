@@ -11,7 +11,7 @@
 
 #include "TermSim.h"
 #include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 #include "platform/ComActivation.h"
 #include "support/RunningObject.h"
 #include "support/TermSimFixture.h"
@@ -111,7 +111,7 @@ TEST_F(TerminalServerCom, RegisteredServerIsCreatedFromTheRegistryAndDoesItsWork
     TermSimFixture sim(TermSimFixture::Activation::None);
     sim.WriteRecords({{"4601", "2"}, {"4602", "0,5"}, {"4603", "1"}});
     long createdHere = termsim::ObjectsCreated();
-    TTerminals client;
+    TTerminals client(platform::Env::Default());
     client.Set_PortNumber(3);
     client.Set_BaudRate(1);
     ASSERT_EQ(client.BeginReport(), 0);
@@ -140,7 +140,7 @@ TEST_F(TerminalServerCom, UnregisteredClassRaisesOleSysErrorWithTheSystemText) {
     ASSERT_EQ(unregisterServer_(), S_OK);
     EXPECT_FALSE(ClassKeyExists());
     TermSimFixture sim(TermSimFixture::Activation::None);
-    TTerminals client;
+    TTerminals client(platform::Env::Default());
     try {
         client.Set_PortNumber(1);
         FAIL() << "no exception";
@@ -175,12 +175,12 @@ TEST_F(TerminalServerCom, RunningInstanceIsPreferredToANewOne) {
     DWORD cookie = 0;
     DCT_REGISTER_RUNNING_OR_SKIP(running.get(), &cookie);
     {
-        TTerminals client;
+        TTerminals client(platform::Env::Default());
         EXPECT_EQ(client.GetDefaultInterface(), running.get());
         client.Set_FormNumber(0);
     }
     RevokeActiveObject(cookie, nullptr);
-    TTerminals client;
+    TTerminals client(platform::Env::Default());
     EXPECT_NE(client.GetDefaultInterface(), running.get());
     EXPECT_THAT(sim.Calls(), ElementsAre("Set_FormNumber 0"));
 }
@@ -191,7 +191,7 @@ TEST_F(TerminalServerCom, FailingStatusesCarryTheServersErrorObjectOrTheSystemTe
     sim.WriteFaults(
         "[BeginReport]\nHResult=0x80004005\nErrorInfo=Port busy.\n"
         "[EndReport]\nHResult=0x80004005\n");
-    TTerminals client;
+    TTerminals client(platform::Env::Default());
     try {
         client.BeginReport();
         FAIL() << "no exception";
@@ -224,7 +224,7 @@ TEST_F(TerminalServerCom, CyrillicTextsArriveIn1251) {
         "[BeginReport]\nStatus=5\nDescription=Нет связи с терминалом\n"
         "[EndReport]\nHResult=0x80004005\nErrorInfo=Порт занят.\n");
     sim.WriteRecords({{"Хлеб", "1"}});
-    TTerminals client;
+    TTerminals client(platform::Env::Default());
     EXPECT_EQ(client.BeginReport(), 5);
     EXPECT_EQ(client.Get_ResultDescription(), Cp1251(u8"Нет связи с терминалом").view());
     try {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 
 using ::testing::HasSubstr;
 

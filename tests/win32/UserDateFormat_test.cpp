@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "lib/DateTimeFormat.h"
-#include "lib/cp1251.h"
-#include "platform/LocaleFormat.h"
+#include "base/DateTimeFormat.h"
+#include "base/cp1251.h"
+#include "platform/UserFormats.h"
 
 namespace dct {
 namespace {
@@ -48,8 +48,8 @@ struct Case {
 
 TEST(UserDateFormats, LogDateUsesTheLocalesNominativeNames) {
     const bool russian = GetACP() == 1251;
-    const platform::FormatSettings before = platform::ReadUserFormatSettings();
-    const platform::LocalTime date{2026, 3, 9};  // a Monday, exactly midnight: the date alone
+    const FormatSettings before = platform::ReadUserFormatSettings();
+    const LocalTime date{2026, 3, 9};  // a Monday, exactly midnight: the date alone
     const Case cases[] = {
         {"dd-MMM-yy", u8"09-Mar-26", u8"09-март-26"},
         {"dddd, d MMMM yyyy", u8"Monday, 9 March 2026", u8"понедельник, 9 март 2026"},
@@ -61,14 +61,14 @@ TEST(UserDateFormats, LogDateUsesTheLocalesNominativeNames) {
     for (const Case& c : cases) {
         UserShortDate format(c.format);
         ASSERT_TRUE(format.Changed()) << c.format;
-        const platform::FormatSettings settings = platform::ReadUserFormatSettings();
+        const FormatSettings settings = platform::ReadUserFormatSettings();
         EXPECT_EQ(settings.ShortDateFormat, c.format);
         const char8_t* expected = russian ? c.russian : c.english;
         EXPECT_EQ(DateTimeToStr(date, settings), Utf8ToCp1251(reinterpret_cast<const char*>(expected)))
             << c.format;
     }
     // What the user had is back.
-    const platform::FormatSettings restored = platform::ReadUserFormatSettings();
+    const FormatSettings restored = platform::ReadUserFormatSettings();
     EXPECT_EQ(restored.ShortDateFormat, before.ShortDateFormat);
     EXPECT_EQ(restored.DateSeparator, before.DateSeparator);
 }

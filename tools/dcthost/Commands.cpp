@@ -17,13 +17,16 @@
 
 #include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
 #include "drv/dct/drivers/opticon_zebex/UDrvIni.h"
-#include "lib/Exceptions.h"
+#include "base/Exceptions.h"
 #include "lib/RegSettings.h"
 #include "lib/commutil.h"
-#include "platform/LocaleFormat.h"
+#include "platform/Env.h"
 
 namespace dcthost {
 namespace {
+
+// The operating system as the library sees it: settings, formats, registry, the terminal server.
+dct::platform::Env& SystemEnv() { return dct::platform::Env::Default(); }
 
 using platform::SystemTextToUtf8;
 
@@ -105,6 +108,20 @@ void PrepareServer(const Options& o) {
     if (!platform::ActivateInProcessSimulator(&detail)) Complain(detail);
 }
 
+// What every command that works with a terminal does first: the simulator made ready, the library
+// loaded, COM on this thread, an instance for the terminal (DctInit). Then `body` does the command's
+// own part with the instance, which DctFini ends afterwards.
+template <typename Body>
+int WithInstance(const Options& o, Body&& body) {
+    PrepareServer(o);
+    auto library = LoadLibraryOrSay(o);
+    if (!library) return exitcode::Failed;
+    platform::Apartment apartment;
+    DctInstance instance(*library, o.terminal, SettingsDirectory(o));
+    if (!OpenInstance(instance, o)) return exitcode::Failed;
+    return body(instance);
+}
+
 // ---------------------------------------------------------------------------------------- info
 
 int Info(const Options& o) {
@@ -144,7 +161,7 @@ std::string ConnectionName(int type) {
 
 int Show(const Options& o) {
     const std::string path = SettingsPath(o);
-    dct::TDrvIni ini(path);
+    dct::TDrvIni ini(path, SystemEnv());
     const std::string section = std::to_string(o.terminal);
     if (!ini.DctExist(o.terminal)) {
         return LibraryFailure("show", code::NoSection, "terminal " + section + " has no section in " + SystemTextToUtf8(path),
@@ -190,7 +207,7 @@ int Configure(const Options& o) {
     }
     try {
         // As the dialog saves: what the section holds stays unless a flag changes it.
-        dct::TDrvIni ini(SettingsPath(o));
+        dct::TDrvIni ini(SettingsPath(o), SystemEnv());
         dct::TTermInfo info;
         info.Port = 1, info.Rate = 1, info.ConnType = 0;
         if (ini.DctExist(o.terminal)) {
@@ -228,7 +245,7 @@ class RecordSink {
 public:
     RecordSink(FILE* file, const Options& o)
         : file_(file), o_(o),
-          decimal_(o.decimal.value_or(dct::platform::CurrentFormatSettings().DecimalSeparator)),
+          decimal_(o.decimal.value_or(SystemEnv().UserFormats().DecimalSeparator)),
           progress_(platform::IsTerminal(stderr)), started_(platform::Seconds()) {
         if (o_.header && o_.format == OutputFormat::Csv) Put(std::string("code") + o_.separator + "quantity\r\n");
     }
@@ -294,10 +311,7 @@ private:
 RecordSink* g_sink = nullptr;
 constexpr int32_t kSinkTag = 0x44435448;  // the UserData that marks dcthost's own bulk read
 
-int Read(const Options& o) {
-    PrepareServer(o);
-    auto library = LoadLibraryOrSay(o);
-    if (!library) return exitcode::Failed;
+int ReadRecords(DctInstance& instance, const Options& o) {
     FILE* file = stdout;
     if (o.out) {
         file = platform::OpenFile(*o.out, "wb");
@@ -305,12 +319,6 @@ int Read(const Options& o) {
             Complain("cannot create " + SystemTextToUtf8(*o.out) + ": " + std::strerror(errno) + " (nothing was read)");
             return exitcode::File;
         }
-    }
-    platform::Apartment apartment;
-    DctInstance instance(*library, o.terminal, SettingsDirectory(o));
-    if (!OpenInstance(instance, o)) {
-        if (o.out) std::fclose(file);
-        return exitcode::Failed;
     }
     RecordSink sink(file, o);
     // The library is never asked to clear while reading: the terminal is cleared only after the
@@ -373,6 +381,10 @@ int Read(const Options& o) {
     return exitcode::Ok;
 }
 
+int Read(const Options& o) {
+    return WithInstance(o, [&](DctInstance& instance) { return ReadRecords(instance, o); });
+}
+
 // --------------------------------------------------------------------------------------- write
 
 bool ReadWholeFile(const std::string& path, std::string* bytes) {
@@ -390,33 +402,8 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
     return ok;
 }
 
-int Write(const Options& o) {
-    std::string path = o.in.value_or(o.arguments.empty() ? std::string() : o.arguments[0]);
-    if (path.empty()) {
-        Complain("write needs the goods table: dcthost write FILE.csv (or - for standard input)");
-        return exitcode::Usage;
-    }
-    std::string bytes;
-    if (!ReadWholeFile(path, &bytes)) {
-        Complain("cannot read " + SystemTextToUtf8(path) + ": " + std::strerror(errno));
-        return exitcode::File;
-    }
-    std::string_view text = bytes;
-    if (o.encoding == Encoding::Utf8) text = SkipUtf8Bom(text);
-    std::vector<CsvProblem> problems;
-    const auto records = ParseGoodsTable(
-        text, o.separator, [&](std::string_view field) { return EncodingToAnsi(field, o.encoding); }, &problems);
-    for (const auto& p : problems) Complain(SystemTextToUtf8(path) + ":" + std::to_string(p.line) + ": " + p.message);
-    if (!problems.empty() && !o.skipBad) {
-        Complain(std::to_string(problems.size()) + " bad rows; nothing was sent (--skip-bad sends the good rows)");
-        return exitcode::File;
-    }
-    PrepareServer(o);
-    auto library = LoadLibraryOrSay(o);
-    if (!library) return exitcode::Failed;
-    platform::Apartment apartment;
-    DctInstance instance(*library, o.terminal, SettingsDirectory(o));
-    if (!OpenInstance(instance, o)) return exitcode::Failed;
+int WriteRecords(DctInstance& instance, const Options& o, const std::string& path,
+                 const std::vector<GoodsRecord>& records, std::size_t badRows) {
     int32_t rc = instance.BeginWareTableWriting(o.full ? 1 : 0);
     if (rc != code::Ok) return LibraryFailure("DctBeginWareTableWriting", rc, instance.ErrorText(), "the terminal's table is unchanged");
     const bool progress = platform::IsTerminal(stderr);
@@ -448,9 +435,34 @@ int Write(const Options& o) {
     if (rc != code::Ok) return LibraryFailure("DctEndWareTableWriting", rc, instance.ErrorText());
     Complain(std::to_string(records.size()) + " goods records written to terminal " + std::to_string(o.terminal) +
              (o.full ? " (full table)" : " (appended)") +
-             (problems.empty() ? std::string() : ", " + std::to_string(problems.size()) + " bad rows skipped"));
+             (badRows == 0 ? std::string() : ", " + std::to_string(badRows) + " bad rows skipped"));
     return exitcode::Ok;
 }
+
+int Write(const Options& o) {
+    std::string path = o.in.value_or(o.arguments.empty() ? std::string() : o.arguments[0]);
+    if (path.empty()) {
+        Complain("write needs the goods table: dcthost write FILE.csv (or - for standard input)");
+        return exitcode::Usage;
+    }
+    std::string bytes;
+    if (!ReadWholeFile(path, &bytes)) {
+        Complain("cannot read " + SystemTextToUtf8(path) + ": " + std::strerror(errno));
+        return exitcode::File;
+    }
+    std::string_view text = bytes;
+    if (o.encoding == Encoding::Utf8) text = SkipUtf8Bom(text);
+    std::vector<CsvProblem> problems;
+    const auto records = ParseGoodsTable(
+        text, o.separator, [&](std::string_view field) { return EncodingToAnsi(field, o.encoding); }, &problems);
+    for (const auto& p : problems) Complain(SystemTextToUtf8(path) + ":" + std::to_string(p.line) + ": " + p.message);
+    if (!problems.empty() && !o.skipBad) {
+        Complain(std::to_string(problems.size()) + " bad rows; nothing was sent (--skip-bad sends the good rows)");
+        return exitcode::File;
+    }
+    return WithInstance(o, [&](DctInstance& instance) { return WriteRecords(instance, o, path, records, problems.size()); });
+}
+
 
 // --------------------------------------------------------------------------- clear and service
 
@@ -468,30 +480,22 @@ int Clear(const Options& o) {
             return exitcode::Cancelled;
         }
     }
-    PrepareServer(o);
-    auto library = LoadLibraryOrSay(o);
-    if (!library) return exitcode::Failed;
-    platform::Apartment apartment;
-    DctInstance instance(*library, o.terminal, SettingsDirectory(o));
-    if (!OpenInstance(instance, o)) return exitcode::Failed;
-    const int32_t rc = instance.ClearData();
-    if (rc != code::Ok) return LibraryFailure("DctClearData", rc, instance.ErrorText());
-    Complain("terminal " + std::to_string(o.terminal) + " cleared");
-    return exitcode::Ok;
+    return WithInstance(o, [&](DctInstance& instance) {
+        const int32_t rc = instance.ClearData();
+        if (rc != code::Ok) return LibraryFailure("DctClearData", rc, instance.ErrorText());
+        Complain("terminal " + std::to_string(o.terminal) + " cleared");
+        return exitcode::Ok;
+    });
 }
 
 int Service(const Options& o) {
-    PrepareServer(o);
-    auto library = LoadLibraryOrSay(o);
-    if (!library) return exitcode::Failed;
-    platform::Apartment apartment;
-    DctInstance instance(*library, o.terminal, SettingsDirectory(o));
-    if (!OpenInstance(instance, o)) return exitcode::Failed;
-    const int32_t rc = instance.InteractiveService();
-    if (rc != code::Ok) return LibraryFailure("DctInteractiveService", rc, instance.ErrorText());
-    const std::string pending = instance.ErrorText();
-    if (!pending.empty()) Complain("the service dialog reported: " + pending);
-    return exitcode::Ok;
+    return WithInstance(o, [&](DctInstance& instance) {
+        const int32_t rc = instance.InteractiveService();
+        if (rc != code::Ok) return LibraryFailure("DctInteractiveService", rc, instance.ErrorText());
+        const std::string pending = instance.ErrorText();
+        if (!pending.empty()) Complain("the service dialog reported: " + pending);
+        return exitcode::Ok;
+    });
 }
 
 // -------------------------------------------------------------------------------------- doctor
@@ -526,7 +530,7 @@ int Doctor(const Options& o) {
     if (!platform::FileExists(path)) {
         c.Fail("settings file " + SystemTextToUtf8(path) + " does not exist",
                "dcthost configure --terminal " + terminal + " --port N --rate BPS --cable|--cradle");
-    } else if (!dct::TDrvIni(path).DctExist(o.terminal)) {
+    } else if (!dct::TDrvIni(path, SystemEnv()).DctExist(o.terminal)) {
         c.Fail("settings file has no section [" + terminal + "]",
                "dcthost configure --terminal " + terminal + " --port N --rate BPS --cable|--cradle");
     } else if (library) {
@@ -549,7 +553,7 @@ int Doctor(const Options& o) {
     {
         platform::Apartment apartment;
         try {
-            dct::TTerminals server;
+            dct::TTerminals server(SystemEnv());
             server.Connect();
             c.Ok("terminal server reachable");
             if (server.Get_DeviceEnabled()) c.Ok("the server's device is enabled");
@@ -565,7 +569,7 @@ int Doctor(const Options& o) {
     if (registration.simulator) Say("       simulator device folder: " + Utf8Path(dct::termsim::DeviceFolder()) + "\n");
 
     // The trace folder, as the library settles it: registry TraceDir, TARN_LOGS_FOLDER, the library's folder.
-    std::string trace = dct::ReadRegistrySetting("TraceDir", "");
+    std::string trace = dct::ReadRegistrySetting(SystemEnv(), "TraceDir", "");
     std::string source = "registry value TraceDir";
     if (trace.empty()) trace = platform::Environment("TARN_LOGS_FOLDER"), source = "TARN_LOGS_FOLDER";
     if (trace.empty() && library) {

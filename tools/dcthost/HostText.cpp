@@ -1,6 +1,6 @@
 #include "HostText.h"
 
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 #include "platform/Codepage.h"
 
 namespace dcthost {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "ComObject.h"
 #include "TermSim.h"
 #include "TermSimDevice.h"
 #include "TermSimPlatform.h"
@@ -28,28 +29,13 @@ constexpr int32_t kStatusFileError = 4;    // a file of the device folder could 
 constexpr int32_t kStatusNoRecord = 1;     // GetRecord: no further record
 constexpr size_t kFieldsPerTableRecord = 4;
 
-class ErrorInfoObject final : public IErrorInfo {
+class ErrorInfoObject final : public ComObject<ErrorInfoObject, IErrorInfo> {
 public:
     explicit ErrorInfoObject(std::u16string description) : description_(std::move(description)) { ++helperObjects; }
     ~ErrorInfoObject() { --helperObjects; }
-    ErrorInfoObject(const ErrorInfoObject&) = delete;
-    ErrorInfoObject& operator=(const ErrorInfoObject&) = delete;
 
-    HRESULT __stdcall QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IErrorInfo) {
-            *object = static_cast<IErrorInfo*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG __stdcall AddRef() override { return static_cast<ULONG>(++refs_); }
-    ULONG __stdcall Release() override {
-        long n = --refs_;
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
+    void* Find(REFIID riid) {
+        return riid == IID_IUnknown || riid == IID_IErrorInfo ? static_cast<IErrorInfo*>(this) : nullptr;
     }
     HRESULT __stdcall GetGUID(GUID* guid) override {
         if (!guid) return E_POINTER;
@@ -72,7 +58,6 @@ private:
         return *out ? S_OK : E_OUTOFMEMORY;
     }
 
-    std::atomic<long> refs_{1};
     std::u16string description_;
 };
 
@@ -80,7 +65,8 @@ std::u16string DefaultFailure(const char* operation, int32_t status) {
     return u"Сбой операции " + Utf8ToUtf16(operation) + u" (код " + Utf8ToUtf16(std::to_string(status)) + u")";
 }
 
-class TerminalsObject final : public ITerminals, public ISupportErrorInfo, public IExternalConnection {
+class TerminalsObject final
+    : public ComObject<TerminalsObject, ITerminals, ISupportErrorInfo, IExternalConnection> {
 public:
     TerminalsObject(std::filesystem::path folder, ServerProcess* process) : device_(std::move(folder)), process_(process) {
         ++liveObjects;
@@ -90,30 +76,13 @@ public:
         port_ = connection.Port.value_or(0);
         baud_ = connection.Rate.value_or(0);
     }
-    TerminalsObject(const TerminalsObject&) = delete;
-    TerminalsObject& operator=(const TerminalsObject&) = delete;
 
-    // IUnknown
-    HRESULT __stdcall QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_ITerminals) {
-            *object = static_cast<ITerminals*>(this);
-        } else if (riid == IID_ISupportErrorInfo) {
-            *object = static_cast<ISupportErrorInfo*>(this);
-        } else if (riid == IID_IExternalConnection && process_) {
-            *object = static_cast<IExternalConnection*>(this);
-        } else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG __stdcall AddRef() override { return static_cast<ULONG>(++refs_); }
-    ULONG __stdcall Release() override {
-        long n = --refs_;
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
+    void* Find(REFIID riid) {
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_ITerminals) return static_cast<ITerminals*>(this);
+        if (riid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
+        // Only a server in its own process counts its clients' connections.
+        if (riid == IID_IExternalConnection && process_) return static_cast<IExternalConnection*>(this);
+        return nullptr;
     }
 
     // IDispatch: the library calls through the function table only; late binding is not offered.
@@ -293,6 +262,7 @@ public:
 #undef DCT_TERMSIM_RESERVED
 
 private:
+    friend ComObject;  // deletes it on the last release
     ~TerminalsObject() { --liveObjects; }
 
     static std::u16string View(BSTR text) {
@@ -410,7 +380,6 @@ private:
         return 0;
     }
 
-    std::atomic<long> refs_{1};
     DeviceFiles device_;
     ServerProcess* process_;  // the local server's process, or none in-process
     unsigned long strongConnections_ = 0;
@@ -425,27 +394,13 @@ private:
     bool downloading_ = false;
 };
 
-class TerminalsFactory final : public IClassFactory {
+class TerminalsFactory final : public ComObject<TerminalsFactory, IClassFactory> {
 public:
     explicit TerminalsFactory(ComPtr<ITerminals> single) : single_(std::move(single)) { ++helperObjects; }
     ~TerminalsFactory() { --helperObjects; }
-    TerminalsFactory(const TerminalsFactory&) = delete;
-    TerminalsFactory& operator=(const TerminalsFactory&) = delete;
-    HRESULT __stdcall QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *object = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG __stdcall AddRef() override { return static_cast<ULONG>(++refs_); }
-    ULONG __stdcall Release() override {
-        long n = --refs_;
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
+
+    void* Find(REFIID riid) {
+        return riid == IID_IUnknown || riid == IID_IClassFactory ? static_cast<IClassFactory*>(this) : nullptr;
     }
     HRESULT __stdcall CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         if (!object) return E_POINTER;
@@ -467,7 +422,6 @@ public:
     }
 
 private:
-    std::atomic<long> refs_{1};
     ComPtr<ITerminals> single_;
 };
 

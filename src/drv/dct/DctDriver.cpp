@@ -1,7 +1,5 @@
 #include "drv/dct/DctDriver.h"
 
-#include "drv/dct/drivers/opticon_zebex/Umain.h"
-
 namespace dct {
 namespace {
 
@@ -11,11 +9,7 @@ bool QuantityHandedOver(double quantity) { return !(quantity < 1e-5); }
 
 }  // namespace
 
-std::unique_ptr<TDctDriver> TDctDriver::CreateConcreteDriver(const AnsiString& parameters) {
-    return std::make_unique<TdctOpticon9728Driver>(parameters);
-}
-
-int32_t TDctDriver::EnumData(bool clearAfter, const TDctEnumCallback& callback) {
+int32_t TDctDriver::EnumData(bool clearAfter, TDctEnumCallback& callback) {
     const int32_t status = BeginReading();
     if (status != 0) return status;
     double quantity = 0;

@@ -7,23 +7,26 @@
 #include <string>
 
 #include "drv/TarnDriver.h"
+#include "platform/Env.h"
 
 namespace dct {
 
-// The host's per-record procedure with its user data, bound together the way a method is bound to
-// its object. The boundary supplies Invoke, which knows the host's calling convention.
-struct TDctEnumCallback {
-    void (*Invoke)(const TDctEnumCallback& self, const char* code, double quantity) = nullptr;
-    void* Procedure = nullptr;  // the host's procedure
-    int32_t UserData = 0;       // handed back to it unchanged
+// Where the bulk read hands each record: a procedure bound to its data, the way a method is bound to
+// its object. The boundary implements it over the host's procedure and user data.
+class TDctEnumCallback {
+public:
+    // The code text is valid only during the call.
+    virtual void operator()(const char* code, double quantity) = 0;
 
-    void operator()(const char* code, double quantity) const { Invoke(*this, code, quantity); }
+protected:
+    ~TDctEnumCallback() = default;
 };
 
 class TDctDriver : public TTarnDriver {
 public:
-    // Always makes the Opticon/Zebex driver from a parameter string; the caller owns it.
-    static std::unique_ptr<TDctDriver> CreateConcreteDriver(const AnsiString& parameters);
+    // Always makes the Opticon/Zebex driver from a parameter string, over the given environment;
+    // the caller owns it. Defined beside the concrete driver.
+    static std::unique_ptr<TDctDriver> CreateConcreteDriver(const AnsiString& parameters, platform::Env& env);
 
     virtual int32_t GetError() = 0;
     virtual void CheckInitCpt() = 0;
@@ -37,7 +40,7 @@ public:
     virtual void EndWriting() = 0;
     // The whole read cycle: BeginReading, NextRecord until false (records with a code and a quantity
     // not below 1e-5 go to the callback), EndReading. Returns BeginReading's non-zero status unchanged.
-    virtual int32_t EnumData(bool clearAfter, const TDctEnumCallback& callback);
+    virtual int32_t EnumData(bool clearAfter, TDctEnumCallback& callback);
     virtual void InteractiveService() = 0;
     // Hands out the pending error and clears it: GetError is 0 afterwards.
     virtual void GetStateErr(AnsiString& text, int32_t& errorCode) = 0;
@@ -46,17 +49,22 @@ public:
     // Releases what the instance holds before it is deleted; may raise, unlike the destructor.
     virtual void Destroy() {}
 
-    // A failure that the boundary caught on its way out of an operation: record it as the pending
-    // error so that the host reads it with DctErr, as it reads every server failure.
-    virtual void RecordBoundaryFailure(const AnsiString& message, int32_t logStatus) = 0;
-
-    // The code text that DctNextRecord hands to the host: it stays valid until the next operation.
-    AnsiString FRecordCode;
-
 protected:
     // The code text of the record being handed to the host; owned here so that a read allocates
     // nothing per record and nothing leaks when the host's callback unwinds through EnumData.
     AnsiString FEnumCode;
+};
+
+// A failure that left a driver operation as an exception, to be kept as the driver's pending error
+// (its last result, the text DctErr hands out, a line in its log), so that the host learns of it as
+// of any failure the server reports. Drivers that keep such an error implement this beside the
+// contract.
+class TPendingFailure {
+public:
+    virtual void RecordFailure(const AnsiString& message, int32_t logStatus) = 0;
+
+protected:
+    ~TPendingFailure() = default;
 };
 
 }  // namespace dct

@@ -1,19 +1,13 @@
-#include "platform/Clock.h"
-
 #include <sys/time.h>
 
 #include <ctime>
+#include <thread>
+
+#include "platform/DefaultEnv.h"
 
 namespace dct::platform {
-namespace {
-std::function<LocalTime()>& Override() {
-    static std::function<LocalTime()> clock;
-    return clock;
-}
-}  // namespace
 
-LocalTime LocalNow() {
-    if (Override()) return Override()();
+LocalTime DefaultEnv::LocalNow() {
     timeval tv{};
     gettimeofday(&tv, nullptr);
     std::tm tm{};
@@ -22,6 +16,8 @@ LocalTime LocalNow() {
             static_cast<int>(tv.tv_usec / 1000)};
 }
 
-void OverrideClock(std::function<LocalTime()> clock) { Override() = std::move(clock); }
+std::chrono::steady_clock::time_point DefaultEnv::MonotonicNow() { return std::chrono::steady_clock::now(); }
+
+void DefaultEnv::SleepFor(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
 
 }  // namespace dct::platform

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 
 namespace dct::platform {
 namespace {
@@ -43,6 +43,7 @@ const CaseTables& Tables() {
 
 std::u16string AnsiToUtf16(std::string_view text) { return Cp1251ToUtf16(text); }
 std::string Utf16ToAnsi(std::u16string_view text) { return Utf16ToCp1251(text); }
+void Utf16ToAnsi(std::u16string_view text, std::string& out) { Utf16ToCp1251(text, out); }
 
 std::string AnsiLowerCase(std::string_view text) {
     std::string out(text);

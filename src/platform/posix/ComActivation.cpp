@@ -1,6 +1,7 @@
 // COM look-alikes for builds without Windows: COM strings, the thread's error object, and the
 // in-process class table and running-object table behind the activation seam.
 #include "platform/ComActivation.h"
+#include "platform/DefaultEnv.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -155,11 +156,12 @@ HRESULT GetActiveObject(REFCLSID clsid, void*, IUnknown** object) {
 
 namespace dct::platform {
 
-HRESULT GetActiveOrCreateObject(REFCLSID clsid, IUnknown** object) {
+HRESULT DefaultEnv::GetActiveOrCreateObject(REFCLSID clsid, IUnknown** object) {
     *object = nullptr;
     if (SUCCEEDED(GetActiveObject(clsid, nullptr, object)) && *object) return S_OK;
     *object = nullptr;
-    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown, reinterpret_cast<void**>(object));
+    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
+                            reinterpret_cast<void**>(object));
 }
 
 HRESULT QueryInterfaceOf(IUnknown* object, REFIID iid, void** out) {

@@ -1,4 +1,3 @@
-#include "platform/FileAppend.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/DefaultEnv.h"
+#include "platform/Files.h"
 #include "platform/posix/NativePath.h"
 
 namespace dct::platform {
@@ -38,7 +39,7 @@ private:
 
 // Windows share modes are mandatory; here an advisory lock taken without waiting stands in for
 // them between cooperating processes (the library and its tools all take it).
-AppendResult AppendToFile(const std::string& path, std::string_view bytes, AppendShare) {
+AppendResult DefaultEnv::AppendToFile(const std::string& path, std::string_view bytes, AppendShare) {
     const bool existed = FileExists(path);
     UniqueFd fd(::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
     if (!fd) return {existed ? AppendStatus::CannotOpen : AppendStatus::CannotCreate, static_cast<unsigned long>(errno)};

@@ -9,13 +9,10 @@
 #include <climits>
 #include <cstdlib>
 
+#include "platform/DefaultEnv.h"
+
 namespace dct::platform {
 namespace {
-
-std::optional<std::string>& NameOverride() {
-    static std::optional<std::string> name;
-    return name;
-}
 
 void Anchor() {}
 
@@ -29,8 +26,7 @@ ModuleImage OwnModuleImage() {
     return {reinterpret_cast<uintptr_t>(info.dli_fbase), 0};
 }
 
-std::string OwnModuleFileName() {
-    if (NameOverride()) return *NameOverride();
+std::string DefaultEnv::OwnModuleFileName() {
     Dl_info info{};
     if (!::dladdr(reinterpret_cast<void*>(&Anchor), &info) || !info.dli_fname) return {};
     std::string name = info.dli_fname;
@@ -38,8 +34,6 @@ std::string OwnModuleFileName() {
     if (::realpath(name.c_str(), resolved)) name = resolved;
     return name.substr(0, 1023);
 }
-
-void OverrideOwnModuleFileName(std::optional<std::string> name) { NameOverride() = std::move(name); }
 
 FileStampResult ReadFileStamp(const std::string& path) {
     FileStampResult result;

@@ -1,5 +1,3 @@
-#include "platform/ProfileStore.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -8,7 +6,8 @@
 #include <cerrno>
 #include <optional>
 
-#include "lib/IniEngine.h"
+#include "base/IniEngine.h"
+#include "platform/DefaultEnv.h"
 #include "platform/posix/NativePath.h"
 
 namespace dct::platform {
@@ -41,15 +40,21 @@ bool DirectoryOf(const std::string& path, std::string& dir) {
 }
 
 bool ReadAll(int fd, std::string& out) {
-    out.clear();
-    char buf[8192];
+    // Read straight into a string of the file's size (a settings file of a thousand terminals is
+    // some 60 KB), growing it only if the file grew meanwhile.
+    struct stat st {};
+    std::size_t have = 0;
+    out.resize(::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 4096);
     for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (have == out.size()) out.resize(out.size() * 2);
+        ssize_t n = ::read(fd, out.data() + have, out.size() - have);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
-        if (n == 0) return true;
-        out.append(buf, static_cast<std::size_t>(n));
+        if (n == 0) break;
+        have += static_cast<std::size_t>(n);
     }
+    out.resize(have);
+    return true;
 }
 
 bool WriteAll(int fd, const std::string& bytes) {
@@ -110,28 +115,28 @@ bool Update(const std::string& file, Change change) {
 
 }  // namespace
 
-std::string ProfileReadString(const std::string& file, const std::string& section, const std::string& key,
+std::string DefaultEnv::ProfileReadString(const std::string& file, const std::string& section, const std::string& key,
                               const std::string& fallback) {
     Snapshot s = Load(file);
     return ini::ReadValue(s.state, s.content, section, key, fallback, kProfileValueMax + 1);
 }
 
-std::vector<std::string> ProfileSectionNames(const std::string& file) {
+std::vector<std::string> DefaultEnv::ProfileSectionNames(const std::string& file) {
     Snapshot s = Load(file);
     return ini::SectionNames(s.content);
 }
 
-std::vector<std::string> ProfileKeyNames(const std::string& file, const std::string& section) {
+std::vector<std::string> DefaultEnv::ProfileKeyNames(const std::string& file, const std::string& section) {
     Snapshot s = Load(file);
     return ini::KeyNames(s.content, section);
 }
 
-bool ProfileWriteString(const std::string& file, const std::string& section, const std::string& key,
+bool DefaultEnv::ProfileWriteString(const std::string& file, const std::string& section, const std::string& key,
                         const std::string& value) {
     return Update(file, [&](std::string_view content) { return ini::WriteValue(content, section, key, value); });
 }
 
-bool ProfileEraseSection(const std::string& file, const std::string& section) {
+bool DefaultEnv::ProfileEraseSection(const std::string& file, const std::string& section) {
     return Update(file, [&](std::string_view content) { return ini::EraseSection(content, section); });
 }
 

@@ -1,22 +1,19 @@
-#include "platform/Clock.h"
-
 #include <windows.h>
 
-namespace dct::platform {
-namespace {
-std::function<LocalTime()>& Override() {
-    static std::function<LocalTime()> clock;
-    return clock;
-}
-}  // namespace
+#include <thread>
 
-LocalTime LocalNow() {
-    if (Override()) return Override()();
+#include "platform/DefaultEnv.h"
+
+namespace dct::platform {
+
+LocalTime DefaultEnv::LocalNow() {
     SYSTEMTIME st;
     GetLocalTime(&st);
     return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
 }
 
-void OverrideClock(std::function<LocalTime()> clock) { Override() = std::move(clock); }
+std::chrono::steady_clock::time_point DefaultEnv::MonotonicNow() { return std::chrono::steady_clock::now(); }
+
+void DefaultEnv::SleepFor(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
 
 }  // namespace dct::platform

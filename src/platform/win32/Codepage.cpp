@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace dct::platform {
 
 std::u16string AnsiToUtf16(std::string_view text) {
@@ -12,12 +14,25 @@ std::u16string AnsiToUtf16(std::string_view text) {
     return out;
 }
 
-std::string Utf16ToAnsi(std::u16string_view text) {
-    if (text.empty()) return {};
+void Utf16ToAnsi(std::u16string_view text, std::string& out) {
+    if (text.empty()) return out.clear();
     auto wide = reinterpret_cast<const wchar_t*>(text.data());
-    int n = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    const int size = static_cast<int>(text.size());
+    // A character of the ANSI code pages this library meets takes one or two bytes: try the room
+    // already there first, and ask for the exact size only when it does not do.
+    out.resize(std::max(out.capacity(), text.size()));
+    int n = WideCharToMultiByte(CP_ACP, 0, wide, size, out.data(), static_cast<int>(out.size()), nullptr, nullptr);
+    if (n == 0) {
+        n = WideCharToMultiByte(CP_ACP, 0, wide, size, nullptr, 0, nullptr, nullptr);
+        out.resize(static_cast<std::size_t>(n));
+        n = WideCharToMultiByte(CP_ACP, 0, wide, size, out.data(), n, nullptr, nullptr);
+    }
+    out.resize(static_cast<std::size_t>(n));
+}
+
+std::string Utf16ToAnsi(std::u16string_view text) {
+    std::string out;
+    Utf16ToAnsi(text, out);
     return out;
 }
 

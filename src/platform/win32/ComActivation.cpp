@@ -1,10 +1,11 @@
 #include "platform/ComActivation.h"
 
-#include "platform/FileAppend.h"
+#include "platform/DefaultEnv.h"
+#include "platform/Files.h"
 
 namespace dct::platform {
 
-HRESULT GetActiveOrCreateObject(REFCLSID clsid, IUnknown** object) {
+HRESULT DefaultEnv::GetActiveOrCreateObject(REFCLSID clsid, IUnknown** object) {
     *object = nullptr;
     // Any failure here only means "nothing running": a fresh profile may answer with an RPC error
     // instead of MK_E_UNAVAILABLE, and the creation below gives the status worth reporting.

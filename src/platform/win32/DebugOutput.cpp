@@ -1,22 +1,11 @@
-#include "platform/DebugOutput.h"
-
 #include <windows.h>
 
 #include <string>
 
+#include "platform/DefaultEnv.h"
+
 namespace dct::platform {
-namespace {
-std::function<void(std::string_view)>& Override() {
-    static std::function<void(std::string_view)> sink;
-    return sink;
-}
-}  // namespace
 
-void DebugOutput(std::string_view text) {
-    if (Override()) return Override()(text);
-    OutputDebugStringA(std::string(text).c_str());
-}
-
-void OverrideDebugOutput(std::function<void(std::string_view)> sink) { Override() = std::move(sink); }
+void DefaultEnv::DebugOutput(std::string_view text) { OutputDebugStringA(std::string(text).c_str()); }
 
 }  // namespace dct::platform

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "lib/Exceptions.h"
-#include "lib/cp1251.h"
+#include "base/Exceptions.h"
+#include "base/cp1251.h"
 #include "platform/Codepage.h"
 #include "platform/win32/Handle.h"
 

@@ -1,12 +1,13 @@
-#include "platform/FileAppend.h"
 
 #include <windows.h>
 
+#include "platform/DefaultEnv.h"
+#include "platform/Files.h"
 #include "platform/win32/Handle.h"
 
 namespace dct::platform {
 
-AppendResult AppendToFile(const std::string& path, std::string_view bytes, AppendShare share) {
+AppendResult DefaultEnv::AppendToFile(const std::string& path, std::string_view bytes, AppendShare share) {
     const bool existed = FileExists(path);
     const DWORD shareMode = share == AppendShare::None ? 0 : FILE_SHARE_READ;
     // OPEN_ALWAYS creates a missing file and never truncates an existing one.

@@ -5,15 +5,11 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/DefaultEnv.h"
 #include "platform/win32/Handle.h"
 
 namespace dct::platform {
 namespace {
-
-std::optional<std::string>& NameOverride() {
-    static std::optional<std::string> name;
-    return name;
-}
 
 HMODULE OwnHandle() {
     HMODULE module = nullptr;
@@ -39,14 +35,11 @@ ModuleImage OwnModuleImage() {
     return {base, nt ? nt->OptionalHeader.SizeOfImage : 0};
 }
 
-std::string OwnModuleFileName() {
-    if (NameOverride()) return *NameOverride();
+std::string DefaultEnv::OwnModuleFileName() {
     char buffer[1024];
     DWORD n = GetModuleFileNameA(OwnHandle(), buffer, 1023);
     return std::string(buffer, n < 1023 ? n : 1023);
 }
-
-void OverrideOwnModuleFileName(std::optional<std::string> name) { NameOverride() = std::move(name); }
 
 FileStampResult ReadFileStamp(const std::string& path) {
     FileStampResult result;

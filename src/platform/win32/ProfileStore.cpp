@@ -1,6 +1,6 @@
-#include "platform/ProfileStore.h"
-
 #include <windows.h>
+
+#include "platform/DefaultEnv.h"
 
 namespace dct::platform {
 namespace {
@@ -28,7 +28,7 @@ std::vector<std::string> ReadList(Fill fill) {
 
 }  // namespace
 
-std::string ProfileReadString(const std::string& file, const std::string& section, const std::string& key,
+std::string DefaultEnv::ProfileReadString(const std::string& file, const std::string& section, const std::string& key,
                               const std::string& fallback) {
     char buffer[kProfileValueMax + 1];
     DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback.c_str(), buffer, sizeof buffer,
@@ -36,23 +36,23 @@ std::string ProfileReadString(const std::string& file, const std::string& sectio
     return std::string(buffer, n);
 }
 
-std::vector<std::string> ProfileSectionNames(const std::string& file) {
+std::vector<std::string> DefaultEnv::ProfileSectionNames(const std::string& file) {
     return ReadList([&](char* buffer, DWORD size) { return GetPrivateProfileSectionNamesA(buffer, size, file.c_str()); });
 }
 
-std::vector<std::string> ProfileKeyNames(const std::string& file, const std::string& section) {
+std::vector<std::string> DefaultEnv::ProfileKeyNames(const std::string& file, const std::string& section) {
     // A null key lists the entry names of the section (lines with '=', comments excepted).
     return ReadList([&](char* buffer, DWORD size) {
         return GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer, size, file.c_str());
     });
 }
 
-bool ProfileWriteString(const std::string& file, const std::string& section, const std::string& key,
+bool DefaultEnv::ProfileWriteString(const std::string& file, const std::string& section, const std::string& key,
                         const std::string& value) {
     return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != FALSE;
 }
 
-bool ProfileEraseSection(const std::string& file, const std::string& section) {
+bool DefaultEnv::ProfileEraseSection(const std::string& file, const std::string& section) {
     return WritePrivateProfileStringA(section.c_str(), nullptr, nullptr, file.c_str()) != FALSE;
 }
 

@@ -1,22 +1,13 @@
-#include "platform/Registry.h"
-
 #include <windows.h>
 
 #include <vector>
 
+#include "platform/DefaultEnv.h"
 #include "platform/win32/Handle.h"
 
 namespace dct::platform {
-namespace {
-RegistryReader& Override() {
-    static RegistryReader reader;
-    return reader;
-}
-}  // namespace
-
-RegistryValue ReadRegistryValue(RegistryRoot root, const std::string& key, const std::string& name,
-                                std::size_t bufferSize) {
-    if (Override()) return Override()(root, key, name, bufferSize);
+RegistryValue DefaultEnv::ReadRegistryValue(RegistryRoot root, const std::string& key, const std::string& name,
+                                          std::size_t bufferSize) {
     HKEY opened = nullptr;
     if (RegOpenKeyExA(root == RegistryRoot::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, key.c_str(), 0,
                       KEY_READ, &opened) != ERROR_SUCCESS)
@@ -31,7 +22,5 @@ RegistryValue ReadRegistryValue(RegistryRoot root, const std::string& key, const
         return {RegistryStatus::CannotQuery, 0, {}};
     return {RegistryStatus::Ok, type, std::string(buffer.data(), size)};
 }
-
-void OverrideRegistry(RegistryReader reader) { Override() = std::move(reader); }
 
 }  // namespace dct::platform

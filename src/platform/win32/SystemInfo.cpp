@@ -1,44 +1,23 @@
-#include "platform/SystemInfo.h"
-
 #include <windows.h>
 
 #include <vector>
 
+#include "platform/DefaultEnv.h"
+#include "platform/Files.h"
+
 namespace dct::platform {
 namespace {
-std::function<std::optional<std::string>()>& NameOverride() {
-    static std::function<std::optional<std::string>()> name;
-    return name;
-}
-std::function<std::string(const std::string&)>& EnvironmentOverride() {
-    static std::function<std::string(const std::string&)> lookup;
-    return lookup;
-}
-std::function<bool(const std::string&)>& CreateOverride() {
-    static std::function<bool(const std::string&)> create;
-    return create;
-}
-
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 }  // namespace
 
-std::optional<std::string> ComputerName() {
-    if (NameOverride()) return NameOverride()();
+std::optional<std::string> DefaultEnv::ComputerName() {
     char buffer[1024];
     DWORD size = sizeof buffer;
     if (!GetComputerNameA(buffer, &size)) return std::nullopt;
     return std::string(buffer, size);
 }
 
-void OverrideComputerName(std::function<std::optional<std::string>()> name) { NameOverride() = std::move(name); }
-
-void OverrideEnvironment(std::function<std::string(const std::string&)> lookup) {
-    EnvironmentOverride() = std::move(lookup);
-}
-void OverrideCreateFolder(std::function<bool(const std::string&)> create) { CreateOverride() = std::move(create); }
-
-std::string EnvironmentVariable(const std::string& name) {
-    if (EnvironmentOverride()) return EnvironmentOverride()(name);
+std::string DefaultEnv::EnvironmentVariable(const std::string& name) {
     DWORD size = GetEnvironmentVariableA(name.c_str(), nullptr, 0);
     if (size == 0) return {};
     std::vector<char> buffer(size);
@@ -51,8 +30,7 @@ bool FolderExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool CreateFolderWithParents(const std::string& path) {
-    if (CreateOverride()) return CreateOverride()(path);
+bool DefaultEnv::CreateFolderWithParents(const std::string& path) {
     std::string folder = path;
     while (folder.size() > 1 && IsSeparator(folder.back())) folder.pop_back();
     if (folder.empty() || IsSeparator(folder.back())) return false;
@@ -66,6 +44,5 @@ bool CreateFolderWithParents(const std::string& path) {
     }
     return CreateDirectoryA(folder.c_str(), nullptr) || FolderExists(folder);
 }
-
 
 }  // namespace dct::platform

@@ -48,20 +48,14 @@ public:
     void InteractiveService() override {}
     void GetStateErr(AnsiString&, int32_t&) override {}
     void ClearTerm() override {}
-    void RecordBoundaryFailure(const AnsiString&, int32_t) override {}
 
 private:
     std::size_t next_ = 0;
 };
 
-struct Collected {
+struct Collected final : TDctEnumCallback {
     std::vector<std::pair<std::string, double>> records;
-    TDctEnumCallback Sink() {
-        return {[](const TDctEnumCallback& self, const char* code, double q) {
-                    static_cast<Collected*>(self.Procedure)->records.emplace_back(code, q);
-                },
-                this, 0};
-    }
+    void operator()(const char* code, double quantity) override { records.emplace_back(code, quantity); }
 };
 
 TEST(BulkRead, FailingBeginStopsEverything) {
@@ -69,7 +63,7 @@ TEST(BulkRead, FailingBeginStopsEverything) {
     d.beginStatus = -5;
     d.records = {{"1", 1}};
     Collected c;
-    EXPECT_EQ(d.EnumData(true, c.Sink()), -5);
+    EXPECT_EQ(d.EnumData(true, c), -5);
     EXPECT_THAT(d.calls, ElementsAre("BeginReading"));
     EXPECT_TRUE(c.records.empty());
 }
@@ -80,7 +74,7 @@ TEST(BulkRead, OnlyRecordsWithCodeAndQuantityReachTheHost) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     d.records = {{"a", 2}, {"b", 0}, {"c", 1e-5}, {"d", below}, {"", 5}, {"e", -1}, {"f", nan}};
     Collected c;
-    EXPECT_EQ(d.EnumData(false, c.Sink()), 0);
+    EXPECT_EQ(d.EnumData(false, c), 0);
     ASSERT_EQ(c.records.size(), 3u);
     EXPECT_EQ(c.records[0].first, "a");
     EXPECT_EQ(c.records[1].first, "c");
@@ -92,7 +86,7 @@ TEST(BulkRead, OnlyRecordsWithCodeAndQuantityReachTheHost) {
 TEST(BulkRead, EmptyTerminalStillEndsTheCycleAndClearsLast) {
     ScriptedDriver d;
     Collected c;
-    EXPECT_EQ(d.EnumData(true, c.Sink()), 0);
+    EXPECT_EQ(d.EnumData(true, c), 0);
     EXPECT_THAT(d.calls, ElementsAre("BeginReading", "NextRecord", "EndReading(true)"));
 }
 
@@ -100,12 +94,12 @@ TEST(BulkRead, ExceptionFromARecordLeavesWithoutEndingTheCycle) {
     ScriptedDriver d;
     d.throwOnNext = true;
     Collected c;
-    EXPECT_THROW(d.EnumData(true, c.Sink()), EConvertError);
+    EXPECT_THROW(d.EnumData(true, c), EConvertError);
     EXPECT_THAT(d.calls, ElementsAre("BeginReading", "NextRecord"));
 }
 
 TEST(DriverFactory, AlwaysMakesTheOpticonZebexDriver) {
-    auto driver = TDctDriver::CreateConcreteDriver("COM:4;BAUD:5;DF:x");
+    auto driver = TDctDriver::CreateConcreteDriver("COM:4;BAUD:5;DF:x", platform::Env::Default());
     auto* concrete = dynamic_cast<TdctOpticon9728Driver*>(driver.get());
     ASSERT_NE(concrete, nullptr);
     EXPECT_EQ(concrete->Port(), 4);

@@ -1,4 +1,4 @@
-#include "platform/ProfileStore.h"
+#include "platform/Env.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -40,40 +40,40 @@ protected:
 
 TEST_F(PosixProfileStore, WindowsSeparatorsAreAccepted) {
     const std::string path = dir_.string() + "\\sub\\DctDrv.ini";
-    ASSERT_TRUE(ProfileWriteString(path, "5", "DCT_Port", "2"));
+    ASSERT_TRUE(Env::Default().ProfileWriteString(path, "5", "DCT_Port", "2"));
     EXPECT_EQ(Get(dir_ / "sub" / "DctDrv.ini"), "[5]\r\nDCT_Port=2\r\n");
-    EXPECT_EQ(ProfileReadString(path, "5", "dct_port", "1"), "2");
+    EXPECT_EQ(Env::Default().ProfileReadString(path, "5", "dct_port", "1"), "2");
 }
 
 TEST_F(PosixProfileStore, BareNameLivesInTheCurrentDirectory) {
     fs::current_path(dir_);
-    ASSERT_TRUE(ProfileWriteString("DctDrv.ini", "1", "DCT_Port", "3"));
+    ASSERT_TRUE(Env::Default().ProfileWriteString("DctDrv.ini", "1", "DCT_Port", "3"));
     EXPECT_TRUE(fs::exists(dir_ / "DctDrv.ini"));
-    EXPECT_EQ(ProfileSectionNames("DctDrv.ini"), std::vector<std::string>{"1"});
+    EXPECT_EQ(Env::Default().ProfileSectionNames("DctDrv.ini"), std::vector<std::string>{"1"});
 }
 
 TEST_F(PosixProfileStore, MissingDirectoryRefusesWritesAndReadsDefaults) {
     const std::string path = (dir_ / "absent" / "DctDrv.ini").string();
-    EXPECT_FALSE(ProfileWriteString(path, "5", "k", "v"));
-    EXPECT_FALSE(ProfileEraseSection(path, "5"));
-    EXPECT_EQ(ProfileReadString(path, "5", "k", "\"d\""), "\"d\"");  // unreachable: the default as given
-    EXPECT_TRUE(ProfileKeyNames(path, "5").empty());
+    EXPECT_FALSE(Env::Default().ProfileWriteString(path, "5", "k", "v"));
+    EXPECT_FALSE(Env::Default().ProfileEraseSection(path, "5"));
+    EXPECT_EQ(Env::Default().ProfileReadString(path, "5", "k", "\"d\""), "\"d\"");  // unreachable: the default as given
+    EXPECT_TRUE(Env::Default().ProfileKeyNames(path, "5").empty());
 }
 
 TEST_F(PosixProfileStore, MissingFileIsCreatedOnlyByAChange) {
     const std::string path = (dir_ / "DctDrv.ini").string();
-    EXPECT_EQ(ProfileReadString(path, "5", "k", "\"d\""), "d");
-    EXPECT_TRUE(ProfileEraseSection(path, "5"));
+    EXPECT_EQ(Env::Default().ProfileReadString(path, "5", "k", "\"d\""), "d");
+    EXPECT_TRUE(Env::Default().ProfileEraseSection(path, "5"));
     EXPECT_FALSE(fs::exists(path));
-    EXPECT_TRUE(ProfileWriteString(path, "5", "k", "v"));
+    EXPECT_TRUE(Env::Default().ProfileWriteString(path, "5", "k", "v"));
     EXPECT_TRUE(fs::exists(path));
 }
 
 TEST_F(PosixProfileStore, DirectoryInPlaceOfTheFileIsRefused) {
     fs::create_directories(dir_ / "DctDrv.ini");
     const std::string path = (dir_ / "DctDrv.ini").string();
-    EXPECT_FALSE(ProfileWriteString(path, "5", "k", "v"));
-    EXPECT_EQ(ProfileReadString(path, "5", "k", "1"), "1");
+    EXPECT_FALSE(Env::Default().ProfileWriteString(path, "5", "k", "v"));
+    EXPECT_EQ(Env::Default().ProfileReadString(path, "5", "k", "1"), "1");
 }
 
 TEST_F(PosixProfileStore, ReadOnlyFileIsRefused) {
@@ -81,13 +81,13 @@ TEST_F(PosixProfileStore, ReadOnlyFileIsRefused) {
     std::ofstream(file, std::ios::binary) << "[5]\r\nk=1\r\n";
     fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     if (::access(file.c_str(), W_OK) == 0) GTEST_SKIP() << "running with rights that ignore file modes";
-    EXPECT_FALSE(ProfileWriteString(file.string(), "5", "k", "2"));
-    EXPECT_FALSE(ProfileEraseSection(file.string(), "5"));
-    EXPECT_EQ(ProfileReadString(file.string(), "5", "k", "0"), "1");
+    EXPECT_FALSE(Env::Default().ProfileWriteString(file.string(), "5", "k", "2"));
+    EXPECT_FALSE(Env::Default().ProfileEraseSection(file.string(), "5"));
+    EXPECT_EQ(Env::Default().ProfileReadString(file.string(), "5", "k", "0"), "1");
 }
 
 TEST_F(PosixProfileStore, LongValuesAreCutToTheReadLimit) {
     const std::string path = (dir_ / "DctDrv.ini").string();
-    ASSERT_TRUE(ProfileWriteString(path, "5", "k", std::string(5000, 'x')));
-    EXPECT_EQ(ProfileReadString(path, "5", "k", "").size(), kProfileValueMax);
+    ASSERT_TRUE(Env::Default().ProfileWriteString(path, "5", "k", std::string(5000, 'x')));
+    EXPECT_EQ(Env::Default().ProfileReadString(path, "5", "k", "").size(), kProfileValueMax);
 }

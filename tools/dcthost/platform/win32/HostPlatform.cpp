@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "platform/win32/Handle.h"
 #include "registration/Registration.h"
 
 
@@ -30,21 +31,24 @@ std::string SystemMessage(DWORD error) {
     return message.empty() ? std::string(code) : message + " (" + code + ")";
 }
 
+using dct::platform::UniqueHandle;
+using dct::platform::UniqueModule;
+using dct::platform::UniqueRegKey;
+
 class Win32Module final : public Module {
 public:
     explicit Win32Module(HMODULE module) : module_(module) {}
-    ~Win32Module() override { FreeLibrary(module_); }
     void* Symbol(const char* name) const override {
-        return reinterpret_cast<void*>(GetProcAddress(module_, name));
+        return reinterpret_cast<void*>(GetProcAddress(module_.get(), name));
     }
     std::string Path() const override {
         char path[MAX_PATH * 2];
-        DWORD n = GetModuleFileNameA(module_, path, sizeof path);
+        DWORD n = GetModuleFileNameA(module_.get(), path, sizeof path);
         return std::string(path, n);
     }
 
 private:
-    HMODULE module_;
+    UniqueModule module_;
 };
 
 std::string ProgramFolder() {
@@ -55,24 +59,26 @@ std::string ProgramFolder() {
     return slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
 }
 
-std::string ReadClassValue(const std::string& subkey) {
-    HKEY key;
+UniqueRegKey OpenClassKey(const std::string& subkey) {
+    HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CLASSES_ROOT, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+    return UniqueRegKey(key);
+}
+
+std::string ReadClassValue(const std::string& subkey) {
+    UniqueRegKey key = OpenClassKey(subkey);
+    if (!key) return {};
     char value[1024];
     DWORD size = sizeof value - 1, type = 0;
-    LONG rc = RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
+    LONG rc = RegQueryValueExA(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
     if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return {};
     value[size] = 0;
     return value;
 }
 
 bool HasClassValue(const std::string& subkey, const char* name) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    LONG rc = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
+    UniqueRegKey key = OpenClassKey(subkey);
+    return key && RegQueryValueExA(key.get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -117,13 +123,12 @@ bool DirectoryWritable(const std::string& path, std::string* reason) {
     std::string probe = path;
     if (!probe.empty() && probe.back() != '\\' && probe.back() != '/') probe += '\\';
     probe += "dcthost-probe.tmp";
-    HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    UniqueHandle file(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!file) {
         if (reason) *reason = SystemMessage(GetLastError());
         return false;
     }
-    CloseHandle(file);
     return true;
 }
 
@@ -197,17 +202,15 @@ std::wstring FullPath(const std::string& path) {
 
 // The DLL's own DllRegisterServer, as regsvr32 runs it; *loadProblem says why it could not run.
 HRESULT RunDllRegisterServer(const std::string& path, std::string* loadProblem) {
-    HMODULE module = LoadLibraryA(path.c_str());
+    UniqueModule module(LoadLibraryA(path.c_str()));
     if (!module) {
         DWORD error = GetLastError();
         *loadProblem = "cannot load " + path + ": " + SystemMessage(error);
         return HRESULT_FROM_WIN32(error);
     }
     using Entry = HRESULT(__stdcall*)();
-    auto entry = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
-    HRESULT hr = entry ? entry() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
-    FreeLibrary(module);
-    return hr;
+    auto entry = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module.get(), "DllRegisterServer")));
+    return entry ? entry() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
 }
 
 }  // namespace

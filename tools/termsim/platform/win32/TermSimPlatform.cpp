@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/win32/Handle.h"
+
 namespace dct::termsim::platform {
 namespace {
 
@@ -47,9 +49,8 @@ void* AcquireMachineLock(const char* name) {
 }
 
 void ReleaseMachineLock(void* lock) {
-    if (!lock) return;
-    ReleaseMutex(static_cast<HANDLE>(lock));
-    CloseHandle(static_cast<HANDLE>(lock));
+    dct::platform::UniqueKernelHandle mutex(static_cast<HANDLE>(lock));
+    if (mutex) ReleaseMutex(mutex.get());
 }
 
 }  // namespace dct::termsim::platform

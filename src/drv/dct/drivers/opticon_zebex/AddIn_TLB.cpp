@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 #include "platform/Codepage.h"
 #include "platform/ComActivation.h"
 
@@ -47,7 +47,13 @@ bool ServerGone(HRESULT status) {
     }
 }
 
+}  // namespace
+
+namespace detail {
+
 AnsiString ToAnsi(const UniqueBstr& text) { return platform::Utf16ToAnsi(text.view()); }
+
+void ToAnsi(const UniqueBstr& text, AnsiString& into) { platform::Utf16ToAnsi(text.view(), into); }
 
 UniqueBstr ToBstr(std::string_view text) {
     UniqueBstr result = UniqueBstr::FromUtf16(platform::AnsiToUtf16(text));
@@ -55,22 +61,21 @@ UniqueBstr ToBstr(std::string_view text) {
     return result;
 }
 
-}  // namespace
+}  // namespace detail
 
-TTerminals::TTerminals() = default;
+TTerminals::TTerminals(platform::Env& env) : FEnv(env) {}
 
 TTerminals::~TTerminals() { Disconnect(); }
 
-void TTerminals::Check(HRESULT status) {
-    if (SUCCEEDED(status)) return;
+void TTerminals::Fail(HRESULT status) {
     // The server describes its failure through the thread's error object; taking it also clears it,
     // so that a later failure without one is not described by this one's text.
     ComPtr<IErrorInfo> info;
     AnsiString description, source;
     if (GetErrorInfo(0, info.put()) == S_OK && info) {
         UniqueBstr text;
-        if (SUCCEEDED(info->GetDescription(text.put()))) description = ToAnsi(text);
-        if (SUCCEEDED(info->GetSource(text.put()))) source = ToAnsi(text);
+        if (SUCCEEDED(info->GetDescription(text.put()))) description = detail::ToAnsi(text);
+        if (SUCCEEDED(info->GetSource(text.put()))) source = detail::ToAnsi(text);
     }
     AnsiString message = TrimPunctuation(std::move(description));
     if (message.empty()) message = StatusMessage(status);
@@ -84,7 +89,7 @@ void TTerminals::Check(HRESULT status) {
 void TTerminals::Connect() {
     if (FIntf) return;
     ComPtr<IUnknown> server;
-    HRESULT hr = platform::GetActiveOrCreateObject(CLSID_Terminals, server.put());
+    HRESULT hr = FEnv.GetActiveOrCreateObject(CLSID_Terminals, server.put());
     if (FAILED(hr)) throw EOleSysError(StatusMessage(hr), hr);
     // A server that answers with no object leaves the client unconnected; GetDefaultInterface reports it.
     if (!server) return;
@@ -96,116 +101,13 @@ void TTerminals::Connect() {
 
 void TTerminals::Disconnect() { FIntf.reset(); }
 
-ITerminals* TTerminals::GetDefaultInterface() {
-    if (!FIntf) Connect();
+ITerminals* TTerminals::ConnectForCall() {
+    Connect();
     if (!FIntf)
         throw EAssertionFailed(
             "DefaultInterface is NULL. Component is not connected to Server. You must call 'Connect' or "
             "'ConnectTo' before this operation");
     return FIntf.get();
-}
-
-int32_t TTerminals::ShowProperties() {
-    int32_t result = 0;
-    Check(GetDefaultInterface()->ShowProperties(&result));
-    return result;
-}
-
-int32_t TTerminals::BeginReport() {
-    int32_t status = 0;
-    Check(GetDefaultInterface()->BeginReport(&status));
-    return status;
-}
-
-int32_t TTerminals::EndReport() {
-    int32_t status = 0;
-    Check(GetDefaultInterface()->EndReport(&status));
-    return status;
-}
-
-int32_t TTerminals::GetRecord() {
-    int32_t status = 0;
-    Check(GetDefaultInterface()->GetRecord(&status));
-    return status;
-}
-
-void TTerminals::Set_BaudRate(int32_t value) { Check(GetDefaultInterface()->Set_BaudRate(value)); }
-
-void TTerminals::Set_PortNumber(int32_t value) { Check(GetDefaultInterface()->Set_PortNumber(value)); }
-
-AnsiString TTerminals::Get_ResultDescription() {
-    // Owned before the status is looked at: a server may hand out a string and still fail.
-    UniqueBstr value;
-    Check(GetDefaultInterface()->Get_ResultDescription(value.put()));
-    return ToAnsi(value);
-}
-
-void TTerminals::Set_FormNumber(int32_t value) { Check(GetDefaultInterface()->Set_FormNumber(value)); }
-
-uint8_t TTerminals::Get_DeviceEnabled() {
-    uint8_t value = 0;
-    Check(GetDefaultInterface()->Get_DeviceEnabled(&value));
-    return value;
-}
-
-int32_t TTerminals::Clear() {
-    int32_t status = 0;
-    Check(GetDefaultInterface()->Clear(&status));
-    return status;
-}
-
-void TTerminals::Set_ShowProgress(int16_t value) { Check(GetDefaultInterface()->Set_ShowProgress(value)); }
-
-uint8_t TTerminals::GetFieldCount() {
-    uint8_t value = 0;
-    Check(GetDefaultInterface()->GetFieldCount(&value));
-    return value;
-}
-
-int32_t TTerminals::BeginDownLoadTable() {
-    int32_t status = 0;
-    Check(GetDefaultInterface()->BeginDownLoadTable(&status));
-    return status;
-}
-
-int32_t TTerminals::ClearTableBuffer() {
-    int32_t status = 0;
-    Check(GetDefaultInterface()->ClearTableBuffer(&status));
-    return status;
-}
-
-int32_t TTerminals::AddInTable(std::string_view field) {
-    ITerminals* intf = GetDefaultInterface();
-    UniqueBstr text = ToBstr(field);
-    int32_t status = 0;
-    Check(intf->AddInTable(text.get(), &status));
-    return status;
-}
-
-int32_t TTerminals::DownLoadTable() {
-    int32_t status = 0;
-    Check(GetDefaultInterface()->DownLoadTable(&status));
-    return status;
-}
-
-int32_t TTerminals::LoadFormFromFile(std::string_view path) {
-    ITerminals* intf = GetDefaultInterface();
-    UniqueBstr text = ToBstr(path);
-    int32_t status = 0;
-    Check(intf->LoadFormFromFile(text.get(), &status));
-    return status;
-}
-
-AnsiString TTerminals::GetField(int32_t index) {
-    UniqueBstr value;
-    Check(GetDefaultInterface()->GetField(index, value.put()));
-    return ToAnsi(value);
-}
-
-int32_t TTerminals::AddToTable() {
-    int32_t status = 0;
-    Check(GetDefaultInterface()->AddToTable(&status));
-    return status;
 }
 
 }  // namespace dct

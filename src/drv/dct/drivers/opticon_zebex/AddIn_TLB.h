@@ -10,11 +10,14 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <type_traits>
 #include <utility>
 
 #include "ComBase.h"
-#include "lib/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/ComPtr.h"
+#include "platform/Env.h"
 
 namespace dct {
 
@@ -102,48 +105,134 @@ static_assert(std::size(kITerminalsPositions) == 101, "ITerminals declares 101 o
 static_assert(ITerminalsPositionsInOrder(), "ITerminals operations must sit at positions 7..107 in order");
 }  // namespace detail
 
+class TTerminals;
+
+namespace detail {
+
+platform::UniqueBstr ToBstr(std::string_view text);
+AnsiString ToAnsi(const platform::UniqueBstr& text);
+void ToAnsi(const platform::UniqueBstr& text, AnsiString& into);
+
+// An input of an operation as the server takes it; texts become COM strings for the call.
+template <typename Param>
+struct InArg {
+    template <typename Arg>
+    explicit InArg(Arg&& arg) : value(static_cast<Param>(arg)) {}
+    Param get() const { return value; }
+    Param value;
+};
+template <>
+struct InArg<BSTR> {
+    explicit InArg(std::string_view text) : value(ToBstr(text)) {}
+    BSTR get() const { return value.get(); }
+    platform::UniqueBstr value;
+};
+
+// The value an operation hands out through its last parameter, as the client returns it. A string
+// is owned before the status is looked at: a server may hand one out and still fail.
+template <typename Value>
+struct OutArg {
+    Value* put() { return &value; }
+    Value take() { return value; }
+    Value value{};
+};
+template <>
+struct OutArg<BSTR> {
+    BSTR* put() { return value.put(); }
+    AnsiString take() { return ToAnsi(value); }
+    void TakeInto(AnsiString& text) { ToAnsi(value, text); }
+    platform::UniqueBstr value;
+};
+
+// True when the call gives a string of the caller's in place of a trailing text out parameter.
+template <typename ParamList, typename ArgList>
+constexpr bool TextIntoLastArgument() {
+    constexpr std::size_t n = std::tuple_size_v<ParamList>;
+    if constexpr (n == 0 || std::tuple_size_v<ArgList> != n)
+        return false;
+    else
+        return std::is_same_v<std::tuple_element_t<n - 1, ParamList>, BSTR*> &&
+               std::is_same_v<std::tuple_element_t<n - 1, ArgList>, AnsiString>;
+}
+
+}  // namespace detail
+
 class TTerminals {
 public:
-    TTerminals();   // unconnected; no owner
-    ~TTerminals();  // disconnects
+    explicit TTerminals(platform::Env& env);  // unconnected; no owner
+    ~TTerminals();                            // disconnects
     TTerminals(const TTerminals&) = delete;
     TTerminals& operator=(const TTerminals&) = delete;
 
+    // Attaches to the running server or creates one, through the environment.
     void Connect();
     void Disconnect();
-    ITerminals* GetDefaultInterface();
+    ITerminals* GetDefaultInterface() { return FIntf ? FIntf.get() : ConnectForCall(); }
 
     // True once after a call found the server gone (its process ended, the connection broke): the
     // interface was dropped then, and the next call connects to a new server, which knows nothing
     // the old one was told.
     bool TakeServerLost() { return std::exchange(FServerLost, false); }
 
-    int32_t ShowProperties();
-    int32_t BeginReport();
-    int32_t EndReport();
-    int32_t GetRecord();
-    void Set_BaudRate(int32_t value);
-    void Set_PortNumber(int32_t value);
-    AnsiString Get_ResultDescription();
-    void Set_FormNumber(int32_t value);
-    uint8_t Get_DeviceEnabled();
-    int32_t Clear();
-    void Set_ShowProgress(int16_t value);  // VARIANT_BOOL: -1 is true
-    uint8_t GetFieldCount();
-    int32_t BeginDownLoadTable();
-    int32_t ClearTableBuffer();
-    int32_t AddInTable(std::string_view field);
-    int32_t DownLoadTable();
-    int32_t LoadFormFromFile(std::string_view path);
-    AnsiString GetField(int32_t index);
-    int32_t AddToTable();
+    // One method for each operation of the table that the library calls, with its name: it
+    // connects on demand, takes the inputs as the library holds them (texts as 8-bit strings),
+    // checks the status and returns the value of the trailing out parameter, if any (texts again as
+    // 8-bit strings). E.g. BeginReport() -> int32_t, Set_PortNumber(int32_t),
+    // GetField(int32_t) -> AnsiString, AddInTable(std::string_view) -> int32_t. A text it hands out
+    // may instead go into a string of the caller's, given as the last argument: GetField(1, code)
+    // reuses code's storage.
+#define DCT_TERMINALS_CLIENT_OP(pos, name, params)                        \
+    template <typename... Args>                                            \
+    auto name(Args&&... args) {                                            \
+        return Call(&ITerminals::name, std::forward<Args>(args)...);       \
+    }
+#define DCT_TERMINALS_CLIENT_RESERVED(pos)
+    DCT_ITERMINALS_TABLE(DCT_TERMINALS_CLIENT_OP, DCT_TERMINALS_CLIENT_RESERVED)
+#undef DCT_TERMINALS_CLIENT_OP
+#undef DCT_TERMINALS_CLIENT_RESERVED
 
 private:
-    // Raises EOleException for a failing status; other statuses, positive ones included, pass.
-    void Check(HRESULT status);
+    template <typename... Params, typename... Args>
+    auto Call(HRESULT(__stdcall ITerminals::*operation)(Params...), Args&&... args);
 
+    // Connects, or raises the assertion failure of a client that could not be connected.
+    ITerminals* ConnectForCall();
+    // Raises EOleException for a failing status; other statuses, positive ones included, pass. A
+    // status that says the server is gone drops the interface.
+    void Check(HRESULT status) {
+        if (FAILED(status)) Fail(status);
+    }
+    [[noreturn]] void Fail(HRESULT status);
+
+    platform::Env& FEnv;
     platform::ComPtr<ITerminals> FIntf;  // the held interface, or none
     bool FServerLost = false;
 };
+
+template <typename... Params, typename... Args>
+auto TTerminals::Call(HRESULT(__stdcall ITerminals::*operation)(Params...), Args&&... args) {
+    using ParamList = std::tuple<Params...>;
+    using ArgList = std::tuple<std::remove_cvref_t<Args>...>;
+    // A text handed out may go into the caller's string, given in place of the out parameter.
+    constexpr bool kInto = detail::TextIntoLastArgument<ParamList, ArgList>();
+    constexpr std::size_t kInputs = kInto ? sizeof...(Args) - 1 : sizeof...(Args);
+    static_assert(kInputs == sizeof...(Params) || kInputs + 1 == sizeof...(Params),
+                  "every parameter but a trailing out parameter takes an argument");
+    ITerminals* intf = GetDefaultInterface();
+    auto arguments = std::forward_as_tuple(std::forward<Args>(args)...);
+    return [&]<std::size_t... I>(std::index_sequence<I...>) {
+        std::tuple<detail::InArg<std::tuple_element_t<I, ParamList>>...> in(std::get<I>(arguments)...);
+        if constexpr (kInputs == sizeof...(Params)) {
+            Check((intf->*operation)(std::get<I>(in).get()...));
+        } else {
+            detail::OutArg<std::remove_pointer_t<std::tuple_element_t<kInputs, ParamList>>> out;
+            Check((intf->*operation)(std::get<I>(in).get()..., out.put()));
+            if constexpr (kInto)
+                out.TakeInto(std::get<kInputs>(arguments));
+            else
+                return out.take();
+        }
+    }(std::make_index_sequence<kInputs>{});
+}
 
 }  // namespace dct

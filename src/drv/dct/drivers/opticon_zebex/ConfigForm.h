@@ -7,6 +7,7 @@
 #include "drv/dct/dctIntf.h"
 #include "drv/dct/drivers/opticon_zebex/FormError.h"
 #include "platform/Dialogs.h"
+#include "platform/Env.h"
 
 namespace dct {
 
@@ -25,8 +26,9 @@ public:
     // library; tests hand in a fake that plays the user.
     using Runner = std::function<int32_t(const platform::ConfigDialogTexts&, platform::ConfigDialogEvents&)>;
 
-    // The host's dialogs have no owner here: DctConfigure passes none.
-    explicit TConfigForm(const TFormRec& rec);
+    // The host's dialogs have no owner here: DctConfigure passes none. Saving writes DctDrv.ini
+    // through the environment's profile store.
+    TConfigForm(const TFormRec& rec, platform::Env& env);
     TConfigForm(const TConfigForm&) = delete;
     TConfigForm& operator=(const TConfigForm&) = delete;
 
@@ -42,6 +44,7 @@ public:
     void AddBtnClick();
     void CancelBtnClick();
 
+    platform::Env& FEnv;
     AnsiString FIniPath;
     int32_t FPortIndex = 0;
     int32_t FRateIndex = 0;
@@ -59,6 +62,7 @@ private:
 
 // ConfigureTerminal with the dialog shown through `runner` (tests); the library's function uses
 // the platform's dialog.
-int32_t ConfigureTerminal(int32_t number, const AnsiString& directory, const TConfigForm::Runner& runner);
+int32_t ConfigureTerminal(int32_t number, const AnsiString& directory, platform::Env& env,
+                          const TConfigForm::Runner& runner);
 
 }  // namespace dct

@@ -1,7 +1,7 @@
 // How the dialogs show a failure that a click handler raised.
 #pragma once
 
-#include "lib/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace dct {
 

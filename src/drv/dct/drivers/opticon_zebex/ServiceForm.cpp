@@ -1,7 +1,7 @@
 #include "drv/dct/drivers/opticon_zebex/ServiceForm.h"
 
 #include "drv/dct/drivers/opticon_zebex/FormError.h"
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 #include "platform/Codepage.h"
 
 namespace dct {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "lib/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/Dialogs.h"
 
 namespace dct {

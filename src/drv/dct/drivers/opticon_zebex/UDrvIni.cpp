@@ -2,11 +2,11 @@
 
 #include <utility>
 
-#include "lib/SysUtils.h"
+#include "base/SysUtils.h"
 
 namespace dct {
 
-TDrvIni::TDrvIni(AnsiString fileName) : TIniFile(std::move(fileName)) {}
+TDrvIni::TDrvIni(AnsiString fileName, platform::Env& env) : TIniFile(std::move(fileName), env) {}
 
 TDrvIni::~TDrvIni() = default;
 

@@ -13,8 +13,8 @@ namespace dct {
 
 class TDrvIni : public TIniFile {
 public:
-    // Nothing is read yet; every operation opens the file afresh.
-    explicit TDrvIni(AnsiString fileName);
+    // Nothing is read yet; every operation opens the file afresh, through the environment's profile store.
+    TDrvIni(AnsiString fileName, platform::Env& env);
     ~TDrvIni() override;
 
     // Replaces the list of section names by the file's, returns their number.

@@ -3,7 +3,7 @@
 #include "drv/dct/drivers/opticon_zebex/ConfigForm.h"
 #include "drv/dct/drivers/opticon_zebex/UDrvIni.h"
 #include "lib/commutil.h"
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 
 namespace dct {
 
@@ -39,8 +39,9 @@ const platform::ConfigDialogTexts& TConfigForm::Texts() {
     return texts;
 }
 
-TConfigForm::TConfigForm(const TFormRec& rec)
-    : FIniPath(rec.IniPath),
+TConfigForm::TConfigForm(const TFormRec& rec, platform::Env& env)
+    : FEnv(env),
+      FIniPath(rec.IniPath),
       FPortIndex(rec.PortIndex),
       FRateIndex(rec.RateIndex),
       FConnIndex(rec.ConnIndex),
@@ -64,7 +65,7 @@ void TConfigForm::FormShow() {
 
 void TConfigForm::AddBtnClick() {
     using platform::ConfigList;
-    TDrvIni ini(FIniPath);
+    TDrvIni ini(FIniPath, FEnv);
     TTermInfo info;
     // No selection reads as -1: port 0, rate code 0, connection type -1.
     info.Port = view_->ItemIndex(ConfigList::Port) + 1;
@@ -104,12 +105,13 @@ int32_t TConfigForm::CancelClicked(platform::ConfigDialogView& view) {
     return modalResult_;
 }
 
-int32_t ConfigureTerminal(int32_t number, const AnsiString& directory, const TConfigForm::Runner& runner) {
+int32_t ConfigureTerminal(int32_t number, const AnsiString& directory, platform::Env& env,
+                          const TConfigForm::Runner& runner) {
     int32_t result = rc::Ok;
     TFormRec rec;
     rec.IniPath = ConstructFileName(directory, "DctDrv.ini");
     rec.TermNumber = number;
-    TDrvIni ini(rec.IniPath);
+    TDrvIni ini(rec.IniPath, env);
     if (ini.DctExist(number)) {
         TTermInfo info;
         ini.GetTermInfoByID(number, info);
@@ -118,13 +120,13 @@ int32_t ConfigureTerminal(int32_t number, const AnsiString& directory, const TCo
         rec.RateIndex = PositionOf(info.Rate);
         rec.ConnIndex = info.ConnType;
     }
-    TConfigForm form(rec);
+    TConfigForm form(rec, env);
     if (form.ShowModal(runner) != platform::kModalOk) result = rc::NotConfirmed;
     return result;
 }
 
-int32_t ConfigureTerminal(int32_t number, const AnsiString& directory) {
-    return ConfigureTerminal(number, directory, platform::ShowConfigDialog);
+int32_t ConfigureTerminal(int32_t number, const AnsiString& directory, platform::Env& env) {
+    return ConfigureTerminal(number, directory, env, platform::ShowConfigDialog);
 }
 
 }  // namespace dct

@@ -1,20 +1,17 @@
 #include "drv/dct/drivers/opticon_zebex/Umain.h"
 
 #include <chrono>
-#include <thread>
 #include <utility>
 
 #include "drv/dct/dctIntf.h"
 #include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
 #include "drv/dct/drivers/opticon_zebex/UService.h"
-#include "lib/DateTimeFormat.h"
-#include "lib/SysUtils.h"
+#include "base/DateTimeFormat.h"
+#include "base/SysUtils.h"
+#include "base/cp1251.h"
 #include "lib/commutil.h"
-#include "lib/cp1251.h"
 #include "lib/parmstr.h"
-#include "platform/Clock.h"
-#include "platform/FileAppend.h"
-#include "platform/LocaleFormat.h"
+#include "platform/Files.h"
 
 namespace dct {
 namespace {
@@ -46,7 +43,12 @@ void LocalizeDecimal(AnsiString& text, char separator) {
 
 }  // namespace
 
-TdctOpticon9728Driver::TdctOpticon9728Driver(const AnsiString& parameters) {
+std::unique_ptr<TDctDriver> TDctDriver::CreateConcreteDriver(const AnsiString& parameters, platform::Env& env) {
+    return std::make_unique<TdctOpticon9728Driver>(parameters, env);
+}
+
+TdctOpticon9728Driver::TdctOpticon9728Driver(const AnsiString& parameters, platform::Env& env)
+    : FEnv(env), FDecimalSeparator(env.UserFormats().DecimalSeparator) {
     TParametersString params(parameters);
     FPort = StrToIntDef(params.GetParam("com", "1"), 1);
     FBaud = StrToIntDef(params.GetParam("baud", "1"), 1);
@@ -63,11 +65,17 @@ void TdctOpticon9728Driver::Destroy() {
 
 AnsiString TdctOpticon9728Driver::DriverName() const { return kOpticonZebexDriverName.str(); }
 
+// Once port and rate have reached the server now connected, a check of two flags: it runs before
+// the server calls of every record.
 void TdctOpticon9728Driver::CheckInitCpt() {
-    // A server that went away took port and rate with it; the next connection reaches a new one.
-    if (FFirstContactMade && !FClient->TakeServerLost()) return;
+    if (!FFirstContactMade || FClient->TakeServerLost()) MakeFirstContact();
+}
+
+// Either the first contact has not been made yet, or the server went away and took port and rate
+// with it: the next connection reaches a new one.
+void TdctOpticon9728Driver::MakeFirstContact() {
     FFirstContactMade = false;
-    if (!FClient) FClient = std::make_unique<TTerminals>();
+    if (!FClient) FClient = std::make_unique<TTerminals>(FEnv);
     // The first call connects. Until both calls have gone through (the class not registered yet, a
     // server that cannot start or refuses one of them), every operation tries the first contact
     // again, so that a server that becomes available later still learns the terminal's port and rate.
@@ -116,14 +124,13 @@ bool TdctOpticon9728Driver::NextRecord(AnsiString& code, double& quantity) {
     code.clear();
     CheckInitCpt();
     if (FClient->GetRecord() != 0) return false;
-    code = FClient->GetField(1);
+    FClient->GetField(1, code);
     quantity = 0;
     if (code.empty()) return true;
-    AnsiString text = FClient->GetField(2);
-    if (text.empty()) return true;
-    const char separator = platform::CurrentFormatSettings().DecimalSeparator;
-    LocalizeDecimal(text, separator);
-    quantity = StrToFloat(text, separator);
+    FClient->GetField(2, FQuantityText);
+    if (FQuantityText.empty()) return true;
+    LocalizeDecimal(FQuantityText, FDecimalSeparator);
+    quantity = StrToFloat(FQuantityText, FDecimalSeparator);
     return true;
 }
 
@@ -185,7 +192,7 @@ void TdctOpticon9728Driver::RaiseError(int32_t status) {
     AppendLogLine(FLastError, status);
 }
 
-void TdctOpticon9728Driver::RecordBoundaryFailure(const AnsiString& message, int32_t logStatus) {
+void TdctOpticon9728Driver::RecordFailure(const AnsiString& message, int32_t logStatus) {
     FLastResult = rc::ServerFailure;
     if (std::exchange(FLogFailed, false)) {
         // The failure is the log itself. RaiseError had already taken the server's description,
@@ -206,18 +213,18 @@ void TdctOpticon9728Driver::RecordBoundaryFailure(const AnsiString& message, int
 void TdctOpticon9728Driver::AppendLogLine(const AnsiString& text, int32_t status) {
     const AnsiString path = ChangeFileExt(ConstructFileName(FSettingsDir, "DctDrv.ini"), ".log");
     const AnsiString line = kOpticonZebexDriverName.str() + "(" +
-                            DateTimeToStr(platform::LocalNow(), platform::CurrentFormatSettings()) + ") : " + text +
+                            DateTimeToStr(FEnv.LocalNow(), FEnv.UserFormats()) + ") : " + text +
                             "(" + IntToStr(status) + ")\r\n";
     FLogFailed = false;
-    const auto deadline = std::chrono::steady_clock::now() + kLogRetryFor;
+    const auto deadline = FEnv.MonotonicNow() + kLogRetryFor;
     platform::AppendResult result;
     for (;;) {
-        result = platform::AppendToFile(path, line, platform::AppendShare::None);
+        result = FEnv.AppendToFile(path, line, platform::AppendShare::None);
         if (result.Status == platform::AppendStatus::Ok) return;
         // Another process holds the file (or is creating it) for the length of its own append.
         const bool transient = result.Busy || result.Status == platform::AppendStatus::CannotOpen;
-        if (!transient || std::chrono::steady_clock::now() >= deadline) break;
-        std::this_thread::sleep_for(kLogRetryStep);
+        if (!transient || FEnv.MonotonicNow() >= deadline) break;
+        FEnv.SleepFor(kLogRetryStep);
     }
     FLogFailed = true;
     switch (result.Status) {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "drv/dct/DctDriver.h"
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 
 namespace dct {
 
@@ -16,11 +16,12 @@ class TTerminals;
 // The driver's display name; the description record gives the host the same text.
 inline constexpr auto kOpticonZebexDriverName = Cp1251(u8"Терминал сбора данных Opicon&Zebex");
 
-class TdctOpticon9728Driver : public TDctDriver {
+class TdctOpticon9728Driver final : public TDctDriver, public TPendingFailure {
 public:
     // Reads "com" (default 1), "baud" (default 1) and "DF" from the parameter string. The server is
-    // not contacted: a terminal that is off does not make creation fail.
-    explicit TdctOpticon9728Driver(const AnsiString& parameters);
+    // not contacted: a terminal that is off does not make creation fail. The environment gives the
+    // server, the clock, the user's formats and the log file.
+    TdctOpticon9728Driver(const AnsiString& parameters, platform::Env& env);
     ~TdctOpticon9728Driver() override;
 
     void Destroy() override;
@@ -37,7 +38,7 @@ public:
     void InteractiveService() override;
     void GetStateErr(AnsiString& text, int32_t& errorCode) override;
     void ClearTerm() override;
-    void RecordBoundaryFailure(const AnsiString& message, int32_t logStatus) override;
+    void RecordFailure(const AnsiString& message, int32_t logStatus) override;
 
     // Records a server status (-6 when non-zero, else 0) with the server's description, and appends
     // a line to DctDrv.log beside the settings file.
@@ -50,9 +51,11 @@ public:
     bool HasClient() const { return FClient != nullptr; }
 
 private:
+    void MakeFirstContact();
     bool DeviceUsable();
     void AppendLogLine(const AnsiString& text, int32_t status);
 
+    platform::Env& FEnv;
     std::unique_ptr<TTerminals> FClient;
     bool FFirstContactMade = false;  // port and rate went through to the server now connected
     int32_t FLastResult = 0;
@@ -61,7 +64,10 @@ private:
     int32_t FBaud = 1;
     bool FFullTable = false;
     AnsiString FSettingsDir;
-    bool FLogFailed = false;  // the exception on its way out came from appending to DctDrv.log
+    bool FLogFailed = false;
+    // The user's decimal separator, fixed for the process as the environment read it at start-up.
+    char FDecimalSeparator;
+    AnsiString FQuantityText;  // the record's quantity as the server gives it; reused record after record  // the exception on its way out came from appending to DctDrv.log
 };
 
 }  // namespace dct

@@ -8,7 +8,7 @@
 #include <atomic>
 
 #include "TermSim.h"
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 #include "platform/Codepage.h"
 #include "platform/ComActivation.h"
 #include "support/RunningObject.h"
@@ -151,7 +151,7 @@ TEST_F(TerminalsTest, EveryCalledOperationSitsAtItsPositionOfTheTable) {
 
 TEST_F(TerminalsTest, WalksTheCollectedRecordsAndWritesATable) {
     sim.WriteRecords({{"4601234567890", "2"}, {"4607654321098", "1.5"}, {"Молоко", "3"}});
-    TTerminals client;
+    TTerminals client(platform::Env::Default());
     client.Set_PortNumber(3);
     client.Set_BaudRate(2);
     ASSERT_EQ(client.Get_DeviceEnabled(), 1);
@@ -195,7 +195,7 @@ TEST_F(TerminalsTest, WalksTheCollectedRecordsAndWritesATable) {
 TEST_F(TerminalsTest, RecordsOutliveTheServerObjectUntilCleared) {
     sim.WriteRecords({{"1", "1"}, {"2", "2", "extra"}});
     {
-        TTerminals client;
+        TTerminals client(platform::Env::Default());
         EXPECT_EQ(client.BeginReport(), 0);
         EXPECT_EQ(client.GetFieldCount(), 3);  // the widest record
         EXPECT_EQ(client.GetRecord(), 0);
@@ -203,7 +203,7 @@ TEST_F(TerminalsTest, RecordsOutliveTheServerObjectUntilCleared) {
         EXPECT_EQ(client.GetField(0), "");
         EXPECT_EQ(client.EndReport(), 0);
     }
-    TTerminals client;
+    TTerminals client(platform::Env::Default());
     EXPECT_EQ(client.BeginReport(), 0);
     EXPECT_EQ(client.GetRecord(), 0);
     EXPECT_EQ(client.GetField(1), "1");
@@ -218,7 +218,7 @@ TEST_F(TerminalsTest, RecordsOutliveTheServerObjectUntilCleared) {
 TEST_F(TerminalsTest, ConnectsOnDemandAndReconnectsAfterDisconnect) {
     long created = termsim::ObjectsCreated();
     {
-        TTerminals client;
+        TTerminals client(platform::Env::Default());
         EXPECT_EQ(termsim::ObjectsCreated(), created);  // nothing until the first call
         client.Set_PortNumber(5);
         EXPECT_EQ(termsim::ObjectsCreated(), created + 1);
@@ -242,18 +242,18 @@ TEST_F(TerminalsTest, AttachesToTheRunningInstanceFirst) {
     DCT_REGISTER_RUNNING_OR_SKIP(running.get(), &cookie);
     long created = termsim::ObjectsCreated();
     {
-        TTerminals client;
+        TTerminals client(platform::Env::Default());
         EXPECT_EQ(client.GetDefaultInterface(), running.get());
         EXPECT_EQ(termsim::ObjectsCreated(), created);
     }
     RevokeActiveObject(cookie, nullptr);
-    TTerminals client;
+    TTerminals client(platform::Env::Default());
     EXPECT_NE(client.GetDefaultInterface(), running.get());
     EXPECT_EQ(termsim::ObjectsCreated(), created + 1);
 }
 
 TEST_F(TerminalsTest, StringsCrossWithTheirEscapesInTheCallLog) {
-    TTerminals client;
+    TTerminals client(platform::Env::Default());
     EXPECT_EQ(client.LoadFormFromFile("C:\\Tasks\\inv.ts1"), 0);
     EXPECT_EQ(client.LoadFormFromFile("\"C:\\My Tasks\\inv.ts1\""), 0);
     EXPECT_EQ(client.AddInTable(""), 0);
@@ -271,7 +271,7 @@ TEST_F(TerminalsTest, ServerStatusesAreResultsNotFailures) {
         "[EndReport]\nStatus=-3\n"
         "[Clear]\nHResult=0x00000001\n"  // S_FALSE: a success code, not a failure
         "[Device]\nFieldCount=1\n");
-    TTerminals client;
+    TTerminals client(platform::Env::Default());
     EXPECT_EQ(client.BeginReport(), 7);
     EXPECT_EQ(client.Get_ResultDescription(), Ansi(u"Нет связи с терминалом"));
     EXPECT_EQ(client.GetFieldCount(), 1);
@@ -286,7 +286,7 @@ TEST_F(TerminalsTest, ServerStatusesAreResultsNotFailures) {
 
 TEST_F(TerminalsTest, DisabledDeviceIsReportedAndRefusesExchanges) {
     sim.WriteFaults("[Device]\nEnabled=0\n");
-    TTerminals client;
+    TTerminals client(platform::Env::Default());
     EXPECT_EQ(client.Get_DeviceEnabled(), 0);
     EXPECT_EQ(client.Get_ResultDescription(), Ansi(u"Терминал недоступен"));
     EXPECT_EQ(client.BeginReport(), 1);
@@ -295,7 +295,7 @@ TEST_F(TerminalsTest, DisabledDeviceIsReportedAndRefusesExchanges) {
 }
 
 TEST_F(TerminalsTest, TableWritesOutOfOrderOrWithPartRecordsFail) {
-    TTerminals client;
+    TTerminals client(platform::Env::Default());
     EXPECT_EQ(client.DownLoadTable(), 2);  // never begun
     EXPECT_EQ(client.Get_ResultDescription(), Ansi(u"Загрузка таблицы не начата"));
     EXPECT_EQ(client.BeginDownLoadTable(), 0);
@@ -309,7 +309,7 @@ TEST_F(TerminalsTest, TableWritesOutOfOrderOrWithPartRecordsFail) {
 
 TEST_F(TerminalsTest, FailingStatusRaisesOleExceptionWithTheServersDescription) {
     sim.WriteFaults("[BeginReport]\nHResult=0x80004005\nErrorInfo=Порт COM3 занят.\n");
-    TTerminals client;
+    TTerminals client(platform::Env::Default());
     try {
         client.BeginReport();
         FAIL() << "no exception";
@@ -326,7 +326,7 @@ TEST_F(TerminalsTest, FailingStatusWithoutErrorObjectUsesTheSystemText) {
         "[BeginReport]\nHResult=0x80004005\nErrorInfo=first\n"
         "[EndReport]\nHResult=0x80004005\n"
         "[GetRecord]\nHResult=0x80041234\n");
-    TTerminals client;
+    TTerminals client(platform::Env::Default());
     EXPECT_THROW(client.BeginReport(), EOleException);
     // The error object of the first failure was taken with it and does not describe the second.
     std::string systemText = platform::ComErrorMessage(E_FAIL);
@@ -352,7 +352,7 @@ TEST_F(TerminalsTest, FailingStatusWithoutErrorObjectUsesTheSystemText) {
 
 TEST_F(TerminalsTest, FailedOutStringsAndSettersRaiseToo) {
     sim.WriteFaults("[GetField]\nHResult=0x80070057\n[Set_PortNumber]\nHResult=0x8000FFFF\nErrorInfo=...\n");
-    TTerminals client;
+    TTerminals client(platform::Env::Default());
     EXPECT_THROW(client.GetField(1), EOleException);
     try {
         client.Set_PortNumber(1);
@@ -373,7 +373,7 @@ protected:
 
 TEST_F(ActivationTest, UnregisteredClassRaisesOleSysError) {
     if (TerminalsCreatable()) GTEST_SKIP() << "a terminal server is registered on this system";
-    TTerminals client;
+    TTerminals client(platform::Env::Default());
     try {
         client.Set_PortNumber(1);
         FAIL() << "no exception";
@@ -393,7 +393,7 @@ TEST_F(ActivationTest, ObjectWithoutTerminalsInterfaceRaisesIntfCastError) {
     FakeFactory factory(&plain);
     {
         ClassRegistration registration(&factory);
-        TTerminals client;
+        TTerminals client(platform::Env::Default());
         try {
             client.Connect();
             FAIL() << "no exception";
@@ -409,7 +409,7 @@ TEST_F(ActivationTest, ServerObjectOfTheRunningTableWithoutTerminalsInterfaceRai
     PlainObject plain;
     DWORD cookie = 0;
     DCT_REGISTER_RUNNING_OR_SKIP(&plain, &cookie);
-    TTerminals client;
+    TTerminals client(platform::Env::Default());
     EXPECT_THROW(client.Get_DeviceEnabled(), EIntfCastError);
     RevokeActiveObject(cookie, nullptr);
     EXPECT_EQ(plain.refs, 1);
@@ -418,7 +418,7 @@ TEST_F(ActivationTest, ServerObjectOfTheRunningTableWithoutTerminalsInterfaceRai
 TEST_F(ActivationTest, ServerThatGivesNoObjectFailsTheAssertion) {
     FakeFactory factory(nullptr);
     ClassRegistration registration(&factory);
-    TTerminals client;
+    TTerminals client(platform::Env::Default());
     try {
         client.GetDefaultInterface();
         FAIL() << "no exception";

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "lib/commutil.h"
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 
 namespace fs = std::filesystem;
 using dct::TDrvIni;
@@ -54,7 +54,7 @@ TTermInfo Info(int32_t port, int32_t rate, int32_t id, int32_t connType) {
 }  // namespace
 
 TEST_F(DrvIniTest, MissingFileReadsAsEmpty) {
-    TDrvIni ini(path_);
+    TDrvIni ini(path_, dct::platform::Env::Default());
     EXPECT_EQ(ini.GetTermCount(), 0);
     EXPECT_FALSE(ini.DctExist(5));
     TTermInfo info = Info(9, 9, 9, 9);
@@ -68,7 +68,7 @@ TEST_F(DrvIniTest, MissingFileReadsAsEmpty) {
 
 TEST_F(DrvIniTest, WritesTheSectionInTheFilesOrderAndRewritesInPlace) {
     Put("[1]\r\nDCT_Port=1\r\n");
-    TDrvIni ini(path_);
+    TDrvIni ini(path_, dct::platform::Env::Default());
     ini.NewTermInfo(Info(2, 3, 5, 1));
     EXPECT_EQ(Get(), "[1]\r\nDCT_Port=1\r\n[5]\r\nDCT_Port=2\r\nDCT_Rate=3\r\nDCT_type=1\r\nDCT_ID=5\r\n");
     ini.NewTermInfo(Info(4, 5, 5, 0));
@@ -85,14 +85,14 @@ TEST_F(DrvIniTest, WritesTheSectionInTheFilesOrderAndRewritesInPlace) {
 
 TEST_F(DrvIniTest, WritingKeepsUnknownKeysAndTheirPlace) {
     Put("[7]\r\nDCT_ID=7\r\nNote=kept\r\n");
-    TDrvIni ini(path_);
+    TDrvIni ini(path_, dct::platform::Env::Default());
     ini.NewTermInfo(Info(3, 2, 7, 1));
     EXPECT_EQ(Get(), "[7]\r\nDCT_ID=7\r\nNote=kept\r\nDCT_Port=3\r\nDCT_Rate=2\r\nDCT_type=1\r\n");
 }
 
 TEST_F(DrvIniTest, ReadingDefaultsCaseAndBlanks) {
     Put("[3]\r\nDCT_Port=3\r\n[4]\r\ndct_port= 4 \r\nDCT_TYPE=$1\r\n[05]\r\nDCT_Port=8\r\n[-1]\r\nDCT_Rate=-2\r\n");
-    TDrvIni ini(path_);
+    TDrvIni ini(path_, dct::platform::Env::Default());
     TTermInfo info;
     ini.GetTermInfoByID(3, info);
     EXPECT_EQ(info.Port, 3);
@@ -113,7 +113,7 @@ TEST_F(DrvIniTest, ReadingDefaultsCaseAndBlanks) {
 
 TEST_F(DrvIniTest, BadValueStopsReadingAtThatKey) {
     Put("[2]\r\nDCT_Port=6\r\nDCT_Rate=\r\nDCT_ID=2\r\n[3]\r\nDCT_Port=7\r\nDCT_Rate=4\r\nDCT_ID=abc\r\n");
-    TDrvIni ini(path_);
+    TDrvIni ini(path_, dct::platform::Env::Default());
     TTermInfo info = Info(9, 9, 9, 9);
     try {
         ini.GetTermInfoByID(2, info);
@@ -135,7 +135,7 @@ TEST_F(DrvIniTest, BadValueStopsReadingAtThatKey) {
 
 TEST_F(DrvIniTest, ExistenceNeedsAnEntry) {
     Put("[9]\r\n[10]\r\n;DCT_Port=1\r\n[11]\r\nDCT_Port\r\n[12]\r\nAnything=1\r\n");
-    TDrvIni ini(path_);
+    TDrvIni ini(path_, dct::platform::Env::Default());
     EXPECT_FALSE(ini.DctExist(9));
     EXPECT_FALSE(ini.DctExist(10));
     EXPECT_FALSE(ini.DctExist(11));
@@ -145,7 +145,7 @@ TEST_F(DrvIniTest, ExistenceNeedsAnEntry) {
 
 TEST_F(DrvIniTest, EraseRemovesTheWholeSectionOnly) {
     Put("[5]\r\nDCT_Port=1\r\nCustom=x\r\n;note\r\n[6]\r\nDCT_Port=2\r\n");
-    TDrvIni ini(path_);
+    TDrvIni ini(path_, dct::platform::Env::Default());
     ini.DelTermInfo("5");
     EXPECT_EQ(Get(), "[6]\r\nDCT_Port=2\r\n");
     EXPECT_FALSE(ini.DctExist(5));
@@ -156,7 +156,7 @@ TEST_F(DrvIniTest, EraseRemovesTheWholeSectionOnly) {
 
 TEST_F(DrvIniTest, WriteIntoMissingDirectoryRaisesWithThePath) {
     const std::string path = dct::ConstructFileName((dir_ / "absent").string(), "DctDrv.ini");
-    TDrvIni ini(path);
+    TDrvIni ini(path, dct::platform::Env::Default());
     EXPECT_FALSE(ini.DctExist(1));
     try {
         ini.NewTermInfo(Info(1, 1, 1, 0));
@@ -169,7 +169,7 @@ TEST_F(DrvIniTest, WriteIntoMissingDirectoryRaisesWithThePath) {
 
 TEST_F(DrvIniTest, TermListFollowsTheFile) {
     Put("[3]\r\nk=1\r\n[1]\r\nk=1\r\n");
-    TDrvIni ini(path_);
+    TDrvIni ini(path_, dct::platform::Env::Default());
     EXPECT_EQ(ini.GetTermCount(), 2);
     ini.NewTermInfo(Info(1, 1, 8, 0));
     EXPECT_EQ(ini.GetTermCount(), 3);

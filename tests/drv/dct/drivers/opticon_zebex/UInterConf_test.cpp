@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "drv/dct/drivers/opticon_zebex/ConfigForm.h"
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 
 namespace dct {
 namespace {
@@ -96,7 +96,7 @@ TEST_F(ConfigureTerminalTest, NoSectionPresetsFirstItemsAndSaveWritesTheFourKeys
     WriteIni("[3]\r\nDCT_Port=4\r\n[9]\r\n");  // another terminal, and an empty section for 9
     for (int32_t number : {5, 9}) {
         Person person;
-        EXPECT_EQ(ConfigureTerminal(number, Dir(), person.Runner()), 0);
+        EXPECT_EQ(ConfigureTerminal(number, Dir(), platform::Env::Default(), person.Runner()), 0);
         EXPECT_EQ(person.presets, (std::array<int32_t, 3>{0, 0, 0})) << number;
     }
     EXPECT_EQ(ReadIni(),
@@ -108,7 +108,7 @@ TEST_F(ConfigureTerminalTest, PresetsComeFromTheSectionAndSaveWritesTheChoices) 
     WriteIni("[2]\r\nDCT_Port=3\r\nDCT_Rate=5\r\nDCT_Type=1\r\nUser=kept\r\n");
     Person person;
     person.choose = std::array<int32_t, 3>{9, 1, 0};  // COM 10, 57600, infrared cradle
-    EXPECT_EQ(ConfigureTerminal(2, Dir(), person.Runner()), 0);
+    EXPECT_EQ(ConfigureTerminal(2, Dir(), platform::Env::Default(), person.Runner()), 0);
     EXPECT_EQ(person.presets, (std::array<int32_t, 3>{2, 4, 1}));  // COM 3, 9600, cable
     // Present keys keep their place, the missing identifier is appended, other keys stay.
     EXPECT_EQ(Lower(ReadIni()), Lower("[2]\r\nDCT_Port=10\r\nDCT_Rate=2\r\nDCT_Type=0\r\nUser=kept\r\nDCT_ID=2\r\n"));
@@ -120,7 +120,7 @@ TEST_F(ConfigureTerminalTest, PositionsOutsideTheListsShowNoSelectionAndSaveAsNo
     for (std::string port : {"12", "-2147483648"}) {
         WriteIni("[4]\r\nDCT_Port=" + port + "\r\nDCT_Rate=0\r\nDCT_Type=7\r\n");
         Person person;
-        EXPECT_EQ(ConfigureTerminal(4, Dir(), person.Runner()), 0);
+        EXPECT_EQ(ConfigureTerminal(4, Dir(), platform::Env::Default(), person.Runner()), 0);
         EXPECT_EQ(person.presets, (std::array<int32_t, 3>{-1, -1, -1})) << port;
         EXPECT_EQ(Lower(ReadIni()), Lower("[4]\r\nDCT_Port=0\r\nDCT_Rate=0\r\nDCT_Type=-1\r\nDCT_ID=4\r\n"));
     }
@@ -129,13 +129,13 @@ TEST_F(ConfigureTerminalTest, PositionsOutsideTheListsShowNoSelectionAndSaveAsNo
 TEST_F(ConfigureTerminalTest, TerminalMinusOneStartsWithoutSelection) {
     WriteIni("[-1]\r\nDCT_Port=2\r\nDCT_Rate=2\r\nDCT_Type=1\r\n");  // even when its section has values
     Person person;
-    EXPECT_EQ(ConfigureTerminal(-1, Dir(), person.Runner()), 0);
+    EXPECT_EQ(ConfigureTerminal(-1, Dir(), platform::Env::Default(), person.Runner()), 0);
     EXPECT_EQ(person.presets, (std::array<int32_t, 3>{-1, -1, -1}));
     EXPECT_EQ(Lower(ReadIni()), Lower("[-1]\r\nDCT_Port=0\r\nDCT_Rate=0\r\nDCT_Type=-1\r\nDCT_ID=-1\r\n"));
 
     fs::remove(Ini());
     Person fresh;
-    EXPECT_EQ(ConfigureTerminal(-1, Dir(), fresh.Runner()), 0);
+    EXPECT_EQ(ConfigureTerminal(-1, Dir(), platform::Env::Default(), fresh.Runner()), 0);
     EXPECT_EQ(ReadIni(), "[-1]\r\nDCT_Port=0\r\nDCT_Rate=0\r\nDCT_type=-1\r\nDCT_ID=-1\r\n");
 }
 
@@ -146,21 +146,21 @@ TEST_F(ConfigureTerminalTest, CancelAndCloseBoxWriteNothing) {
         Person person;
         person.action = action;
         person.choose = std::array<int32_t, 3>{4, 4, 1};
-        EXPECT_EQ(ConfigureTerminal(6, Dir(), person.Runner()), -5);
+        EXPECT_EQ(ConfigureTerminal(6, Dir(), platform::Env::Default(), person.Runner()), -5);
         EXPECT_EQ(ReadIni(), before);
     }
     // No file at all: none is created.
     fs::remove(Ini());
     Person person;
     person.action = Person::Cancel;
-    EXPECT_EQ(ConfigureTerminal(6, Dir(), person.Runner()), -5);
+    EXPECT_EQ(ConfigureTerminal(6, Dir(), platform::Env::Default(), person.Runner()), -5);
     EXPECT_FALSE(fs::exists(Ini()));
 }
 
 TEST_F(ConfigureTerminalTest, UnreadableSettingRaisesBeforeAnyDialog) {
     WriteIni("[8]\r\nDCT_Port=2\r\nDCT_Rate=fast\r\n");
     Person person;
-    EXPECT_THROW(ConfigureTerminal(8, Dir(), person.Runner()), EConvertError);
+    EXPECT_THROW(ConfigureTerminal(8, Dir(), platform::Env::Default(), person.Runner()), EConvertError);
     EXPECT_FALSE(person.shown);
 }
 
@@ -177,7 +177,7 @@ TEST_F(ConfigureTerminalTest, FailedSaveIsShownAndKeepsTheDialogOpen) {
         afterSave = e.SaveClicked(view);
         return e.CancelClicked(view);
     };
-    EXPECT_EQ(ConfigureTerminal(1, missing, runner), -5);
+    EXPECT_EQ(ConfigureTerminal(1, missing, platform::Env::Default(), runner), -5);
     EXPECT_EQ(afterSave, kModalNone);
     ASSERT_EQ(view.errors.size(), 1u);
     EXPECT_EQ(view.errors[0], "Unable to write to " + missing + "\\DctDrv.ini.");
@@ -190,7 +190,7 @@ TEST(ConfigFormTest, CreateCopiesTheRecord) {
     rec.TermNumber = 17;
     rec.ConnIndex = 1;
     rec.IniPath = "C:\\data\\DctDrv.ini";
-    TConfigForm form(rec);
+    TConfigForm form(rec, platform::Env::Default());
     EXPECT_EQ(form.FIniPath, rec.IniPath);
     EXPECT_EQ(form.FPortIndex, 3);
     EXPECT_EQ(form.FRateIndex, 4);

@@ -6,7 +6,7 @@
 #include <set>
 
 #include "drv/dct/drivers/opticon_zebex/ServiceForm.h"
-#include "lib/cp1251.h"
+#include "base/cp1251.h"
 #include "platform/Codepage.h"
 
 namespace dct {

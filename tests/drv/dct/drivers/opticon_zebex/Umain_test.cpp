@@ -14,12 +14,11 @@
 
 #include "ComBase.h"
 #include "drv/dct/dctIntf.h"
-#include "drv/dct/drivers/opticon_zebex/DctBoundary.h"
-#include "lib/cp1251.h"
-#include "platform/Clock.h"
+#include "boundary/DctBoundary.h"
+#include "boundary/DctInstance.h"
+#include "base/cp1251.h"
 #include "platform/Codepage.h"
-#include "platform/LocaleFormat.h"
-#include "support/ExclusiveFileHold.h"
+#include "support/FakeEnv.h"
 #include "support/TermSimFixture.h"
 
 namespace dct {
@@ -40,22 +39,25 @@ std::string ReadFile(const std::filesystem::path& path) {
     return s.str();
 }
 
+struct Collected final : TDctEnumCallback {
+    std::vector<std::pair<std::string, double>> records;
+    void operator()(const char* code, double quantity) override { records.emplace_back(code, quantity); }
+};
+
 class DriverTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::OverrideClock([] { return platform::LocalTime{2026, 3, 9, 14, 5, 7, 250}; });
-        platform::OverrideFormatSettings(platform::FormatSettings{});  // English unless a test says otherwise
+        env.localTime = LocalTime{2026, 3, 9, 14, 5, 7, 250};
+        env.formats = FormatSettings{};  // English unless a test says otherwise
     }
     void TearDown() override {
-        platform::OverrideClock({});
-        platform::OverrideFormatSettings(std::nullopt);
     }
 
     // A settings folder in Windows form: the driver joins it with '\'.
     std::string SettingsDir() const { return sim.Folder().string(); }
     std::string Log() const { return ReadFile(sim.Folder() / "DctDrv.log"); }
     std::unique_ptr<TdctOpticon9728Driver> MakeDriver() {
-        return std::make_unique<TdctOpticon9728Driver>("COM:3;BAUD:2;CT:1;FT:1;FN:1;DF:" + SettingsDir());
+        return std::make_unique<TdctOpticon9728Driver>("COM:3;BAUD:2;CT:1;FT:1;FN:1;DF:" + SettingsDir(), env);
     }
     static std::vector<std::string> Lines(const std::string& text) {
         std::vector<std::string> lines;
@@ -71,13 +73,14 @@ protected:
 
     ComThread com;
     test::TermSimFixture sim;
+    test::FakeEnv env;
 };
 
 TEST_F(DriverTest, CreationReadsParametersAndContactsNoServer) {
-    TdctOpticon9728Driver plain("");
+    TdctOpticon9728Driver plain("", env);
     EXPECT_EQ(plain.Port(), 1);
     EXPECT_EQ(plain.Baud(), 1);
-    TdctOpticon9728Driver odd("com:3a;baud:7;DF:C:\\data");
+    TdctOpticon9728Driver odd("com:3a;baud:7;DF:C:\\data", env);
     EXPECT_EQ(odd.Port(), 1);
     EXPECT_EQ(odd.Baud(), 7);
     EXPECT_EQ(odd.SettingsDir(), "C:\\data");
@@ -90,13 +93,9 @@ TEST_F(DriverTest, CreationReadsParametersAndContactsNoServer) {
 TEST_F(DriverTest, BulkReadWalksEveryRecordInOrder) {
     sim.WriteRecords({{"4601", "2"}, {"4602", "0"}, {"", "5"}, {"4603", "1.5"}});
     auto driver = MakeDriver();
-    std::vector<std::pair<std::string, double>> got;
-    TDctEnumCallback sink{[](const TDctEnumCallback& self, const char* code, double q) {
-                              static_cast<decltype(got)*>(self.Procedure)->emplace_back(code, q);
-                          },
-                          &got, 0};
+    Collected sink;
     EXPECT_EQ(driver->EnumData(false, sink), 0);
-    EXPECT_THAT(got, ElementsAre(std::make_pair(std::string("4601"), 2.0), std::make_pair(std::string("4603"), 1.5)));
+    EXPECT_THAT(sink.records, ElementsAre(std::make_pair(std::string("4601"), 2.0), std::make_pair(std::string("4603"), 1.5)));
     EXPECT_THAT(sim.Calls(),
                 ElementsAre("Set_PortNumber 3", "Set_BaudRate 2", "Get_DeviceEnabled -> 1", "Set_ShowProgress -1",
                             "Set_FormNumber 0", "ClearTableBuffer -> 0", "BeginReport -> 0", "GetFieldCount -> 2",
@@ -110,11 +109,9 @@ TEST_F(DriverTest, BulkReadWalksEveryRecordInOrder) {
 TEST_F(DriverTest, ClearAfterReadingClearsTheTerminalLast) {
     sim.WriteRecords({{"1", "1"}});
     auto driver = MakeDriver();
-    int count = 0;
-    TDctEnumCallback sink{[](const TDctEnumCallback& self, const char*, double) { ++*static_cast<int*>(self.Procedure); },
-                          &count, 0};
+    Collected sink;
     EXPECT_EQ(driver->EnumData(true, sink), 0);
-    EXPECT_EQ(count, 1);
+    EXPECT_EQ(sink.records.size(), 1u);
     auto calls = sim.Calls();
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls[calls.size() - 2], "EndReport -> 0");
@@ -124,9 +121,9 @@ TEST_F(DriverTest, ClearAfterReadingClearsTheTerminalLast) {
 
 TEST_F(DriverTest, QuantityFollowsTheLocaleSeparator) {
     sim.WriteRecords({{"a", "2.5"}, {"b", "2,5"}, {"c", "1,234.5"}});
-    platform::FormatSettings comma;
+    FormatSettings comma;
     comma.DecimalSeparator = ',';
-    platform::OverrideFormatSettings(comma);
+    env.formats = comma;
     auto driver = MakeDriver();
     ASSERT_EQ(driver->BeginReading(), 0);
     AnsiString code;
@@ -252,7 +249,7 @@ TEST_F(DriverTest, ComLevelFailureLeavesTheOperationAsAnException) {
         EXPECT_EQ(e.ErrorCode(), static_cast<int32_t>(0x80004005));
         EXPECT_EQ(e.Message(), "Port busy");
     }
-    driver->RecordBoundaryFailure("Port busy", static_cast<int32_t>(0x80004005));
+    driver->RecordFailure("Port busy", static_cast<int32_t>(0x80004005));
     EXPECT_EQ(driver->GetError(), rc::ServerFailure);
     EXPECT_THAT(Lines(Log()), ElementsAre(HasSubstr("Port busy(-2147467259)")));
 }
@@ -299,23 +296,28 @@ TEST_F(DriverTest, AServerThatWentAwayIsReplacedAndToldPortAndRate) {
                 ElementsAre("Set_PortNumber 3", "Set_BaudRate 2"));
 }
 
-TEST_F(DriverTest, ALogThatCannotBeWrittenKeepsTheServerTextAndIsTriedOnce) {
+TEST_F(DriverTest, ALogThatCannotBeWrittenKeepsTheServerTextAndIsTriedForOneWindow) {
     sim.WriteRecords({{"1", "1"}});
     sim.WriteFaults("[BeginReport]\nStatus=7\nDescription=No link\n");
-    test::ExclusiveFileHold hold(sim.Folder() / "DctDrv.log");
-    std::unique_ptr<TDctDriver> driver = MakeDriver();
+    int attempts = 0;
+    env.append = [&](const std::string&, std::string_view, platform::AppendShare) {
+        ++attempts;
+        return platform::AppendResult{platform::AppendStatus::CannotOpen, 32, true};  // held by another host
+    };
+    auto* instance = new DctInstance(MakeDriver());
     TDctDriverFuncs* funcs = NewDriverFuncs(1);
-    const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(funcs->DctBeginDataReading(driver.get()), rc::ServerFailure);
-    // One retry window of 250 ms, not a second one for the log's own failure.
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(450));
-    EXPECT_EQ(driver->GetError(), rc::ServerFailure);
+    EXPECT_EQ(funcs->DctBeginDataReading(instance), rc::ServerFailure);
+    // One retry window of 250 ms on the clock, in steps: not a second one for the log's own failure.
+    std::chrono::milliseconds slept{0};
+    for (auto step : env.sleeps) slept += step;
+    EXPECT_EQ(slept, std::chrono::milliseconds(250));
+    EXPECT_EQ(attempts, static_cast<int>(env.sleeps.size()) + 1);
     AnsiString text;
     int32_t code = 0;
-    driver->GetStateErr(text, code);
+    instance->Driver->GetStateErr(text, code);
     EXPECT_EQ(text, "No link");
     EXPECT_EQ(code, rc::ServerFailure);
-    EXPECT_EQ(funcs->DctFini(driver.release(), funcs), 0);
+    EXPECT_EQ(funcs->DctFini(instance, funcs), 0);
 }
 
 TEST_F(DriverTest, HostsCreatingAndAppendingTheLogAtOnceLoseNoLine) {
@@ -323,6 +325,7 @@ TEST_F(DriverTest, HostsCreatingAndAppendingTheLogAtOnceLoseNoLine) {
     // and again: the one that loses the race to create the file must wait for it, not give up.
     constexpr int kRounds = 20, kLinesPerRound = 25;
     std::vector<std::string> lines;
+    env.realTime = true;  // the writers wait for each other
     for (int round = 0; round < kRounds; ++round) {
         std::filesystem::remove(sim.Folder() / "DctDrv.log");
         std::atomic<int> ready{0};
@@ -330,7 +333,7 @@ TEST_F(DriverTest, HostsCreatingAndAppendingTheLogAtOnceLoseNoLine) {
             auto driver = MakeDriver();
             ++ready;
             while (ready < 2) std::this_thread::yield();
-            for (int i = 0; i < kLinesPerRound; ++i) driver->RecordBoundaryFailure(name, i);
+            for (int i = 0; i < kLinesPerRound; ++i) driver->RecordFailure(name, i);
         };
         std::thread a(writer, "first"), b(writer, "second");
         a.join();
@@ -351,17 +354,17 @@ TEST_F(DriverTest, HostsCreatingAndAppendingTheLogAtOnceLoseNoLine) {
 }
 
 TEST_F(DriverTest, LogAppendsAndUsesTheLocaleDateAndTime) {
-    platform::FormatSettings ru;
+    FormatSettings ru;
     ru.DecimalSeparator = ',';
     ru.DateSeparator = '.';
     ru.ShortDateFormat = "dd.MM.yyyy";
     ru.LongTimeFormat = "h:mm:ss";
-    platform::OverrideFormatSettings(ru);
+    env.formats = ru;
     sim.WriteFile("DctDrv.log", "earlier line\r\n");
     sim.WriteFaults("[BeginDownLoadTable]\nStatus=3\nDescription=" + Cp1251ToUtf8(Cp1251(u8"Сбой").view()) + "\n");
     auto driver = MakeDriver();
     driver->BeginWriting(true);
-    platform::OverrideClock([] { return platform::LocalTime{2026, 12, 7, 0, 0, 0, 0}; });
+    env.localTime = LocalTime{2026, 12, 7, 0, 0, 0, 0};
     driver->BeginWriting(true);
     // The server's text arrives in the system's code page: Cyrillic under 1251, '?' under 1252.
     const std::string name = Cp1251(u8"Терминал сбора данных Opicon&Zebex").str();

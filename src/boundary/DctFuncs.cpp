@@ -1,0 +1,174 @@
+// The ten operations of the table that DctInit hands to the host.
+//
+// Each checks its handle, calls one contract operation and returns the instance's last result.
+// No exception leaves an operation: one that escapes the driver is recorded on the instance as its
+// pending error (-6, its message, a log line) and the operation returns -6, so the host learns of it
+// as of any server failure, with DctErr for the text.
+#include <new>
+
+#include "base/SysUtils.h"
+#include "boundary/DctBoundary.h"
+#include "boundary/DctInstance.h"
+#include "boundary/dctDrvUtils.h"
+#include "drv/dct/DctDriver.h"
+#include "drv/dct/dctIntf.h"
+
+namespace dct {
+namespace {
+
+constexpr char kOutOfMemory[] = "Out of memory";
+constexpr char kUnknownFailure[] = "Unexpected failure in the driver library";
+
+int32_t RecordFailure(DctHandle handle, const AnsiString& message, int32_t logStatus) noexcept {
+    try {
+        if (auto* pending = dynamic_cast<TPendingFailure*>(handle->Driver.get()))
+            pending->RecordFailure(message, logStatus);
+    } catch (...) {
+        // Nothing more can be recorded; the code still reaches the host.
+    }
+    return rc::ServerFailure;
+}
+
+template <typename Operation>
+int32_t Guarded(DctHandle handle, Operation&& operation) noexcept {
+    FpuGuard fpu;
+    try {
+        return operation();
+    } catch (const EOleException& e) {
+        return RecordFailure(handle, e.Message(), e.ErrorCode());
+    } catch (const Exception& e) {
+        return RecordFailure(handle, e.Message(), rc::ServerFailure);
+    } catch (const std::bad_alloc&) {
+        return RecordFailure(handle, kOutOfMemory, rc::ServerFailure);
+    } catch (...) {
+        return RecordFailure(handle, kUnknownFailure, rc::ServerFailure);
+    }
+}
+
+AnsiString TextOf(const char* text) { return text ? AnsiString(text) : AnsiString(); }
+
+int32_t DCT_CDECL DctFini(DctHandle handle, TDctDriverFuncs* funcs) {
+    FpuGuard fpu;
+    bool failed = false;
+    if (handle) {
+        try {
+            handle->Driver->Destroy();
+        } catch (...) {
+            failed = true;
+        }
+        delete handle;  // the handle is dead to the host either way
+    }
+    if (failed) return rc::FiniFailed;  // the table stays with the host, which may give it back
+    delete funcs;
+    return rc::Ok;
+}
+
+int32_t DCT_CDECL DctInteractiveService(DctHandle handle) {
+    if (!DctHandleValid(handle)) return rc::BadHandle;
+    return Guarded(handle, [&] {
+        handle->Driver->InteractiveService();
+        return rc::Ok;
+    });
+}
+
+int32_t DCT_CDECL DctClearData(DctHandle handle) {
+    if (!DctHandleValid(handle)) return rc::BadHandle;
+    return Guarded(handle, [&] {
+        handle->Driver->ClearTerm();
+        return handle->Driver->GetError();
+    });
+}
+
+int32_t DCT_CDECL DctBeginDataReading(DctHandle handle) {
+    if (!DctHandleValid(handle)) return rc::BadHandle;
+    return Guarded(handle, [&] {
+        handle->Driver->BeginReading();  // its own status is not the host's: GetError is
+        return handle->Driver->GetError();
+    });
+}
+
+int32_t DCT_CDECL DctEnumData(DctHandle handle, TDctEnumCallbackProc callback, int32_t userData,
+                              int32_t clearAfter) {
+    if (!DctHandleValid(handle) || !callback) return rc::BadHandle;
+    const uint16_t hostWord = FpuGuard::CurrentWord();
+    return Guarded(handle, [&] {
+        handle->Callback.Bind(callback, userData, hostWord);
+        return handle->Driver->EnumData(clearAfter != 0, handle->Callback);
+    });
+}
+
+int32_t DCT_CDECL DctNextRecord(DctHandle handle, const char** code, double* quantity, int32_t* more) {
+    if (!DctHandleValid(handle) || !code || !quantity || !more) return rc::BadHandle;
+    // The text stays with the instance until its next operation, as the host expects.
+    AnsiString& text = handle->RecordCode;
+    bool delivered = false;
+    const int32_t result = Guarded(handle, [&] {
+        delivered = handle->Driver->NextRecord(text, *quantity);
+        return handle->Driver->GetError();
+    });
+    if (!delivered) text.clear();  // also when the record failed half-way: it was not delivered
+    *more = delivered ? -1 : 0;
+    *code = text.c_str();
+    return result;
+}
+
+int32_t DCT_CDECL DctEndDataReading(DctHandle handle, int32_t clearAfter) {
+    if (!DctHandleValid(handle)) return rc::BadHandle;
+    return Guarded(handle, [&] {
+        handle->Driver->EndReading(clearAfter != 0);
+        return handle->Driver->GetError();
+    });
+}
+
+int32_t DCT_CDECL DctBeginWareTableWriting(DctHandle handle, int32_t fullTable) {
+    if (!DctHandleValid(handle)) return rc::BadHandle;
+    return Guarded(handle, [&] {
+        handle->Driver->BeginWriting(fullTable != 0);
+        return handle->Driver->GetError();
+    });
+}
+
+int32_t DCT_REGISTER(3) DctWriteWareTableRecord(DctHandle handle, const char* text2, const char* text1,
+                                                const char* barcodes, double number, int32_t /*spare*/) {
+    if (!DctHandleValid(handle)) return rc::BadHandle;
+    return Guarded(handle, [&] {
+        const AnsiString first = TextOf(text1), second = TextOf(text2);
+        for (const std::string& barcode : ExtractBarcodesFromString(TrimCtl(TextOf(barcodes))))
+            handle->Driver->AddRecord(barcode, first, number, second);  // a failing record does not stop the rest
+        return handle->Driver->GetError();
+    });
+}
+
+int32_t DCT_REGISTER(1) DctEndWareTableWriting(DctHandle handle) {
+    if (!DctHandleValid(handle)) return rc::BadHandle;
+    return Guarded(handle, [&] {
+        handle->Driver->EndWriting();
+        return handle->Driver->GetError();
+    });
+}
+
+}  // namespace
+
+void HostEnumCallback::operator()(const char* code, double quantity) {
+    FpuGuard::WithHostWord(hostWord_, [&] { procedure_(userData_, code, quantity); });
+}
+
+bool DctHandleValid(DctHandle handle) { return handle != nullptr; }
+
+TDctDriverFuncs* NewDriverFuncs(int32_t termNumber) {
+    auto* funcs = new TDctDriverFuncs{};
+    funcs->TermNumber = termNumber;
+    funcs->DctFini = &DctFini;
+    funcs->DctInteractiveService = &DctInteractiveService;
+    funcs->DctClearData = &DctClearData;
+    funcs->DctBeginDataReading = &DctBeginDataReading;
+    funcs->DctEnumData = &DctEnumData;
+    funcs->DctNextRecord = &DctNextRecord;
+    funcs->DctEndDataReading = &DctEndDataReading;
+    funcs->DctBeginWareTableWriting = &DctBeginWareTableWriting;
+    funcs->DctWriteWareTableRecord = &DctWriteWareTableRecord;
+    funcs->DctEndWareTableWriting = &DctEndWareTableWriting;
+    return funcs;
+}
+
+}  // namespace dct

@@ -1,0 +1,19 @@
+// Small facts about files and folders, and the system's texts for its error codes.
+#pragma once
+
+#include <string>
+
+namespace dct::platform {
+
+bool FileExists(const std::string& path);
+
+// True when the path names an existing folder.
+bool FolderExists(const std::string& path);
+
+// Absolute form of a path (relative paths against the current directory).
+std::string ExpandFileName(const std::string& path);
+
+// The platform's text for an error code, in the ANSI code page, without a trailing line break.
+std::string SystemErrorMessage(unsigned long code);
+
+}  // namespace dct::platform
