@@ -144,6 +144,14 @@ struct OutArg<BSTR> {
     platform::UniqueBstr value;
 };
 
+// The parameter types of an operation of the table.
+template <typename Operation>
+struct ParametersOf;
+template <typename... Params>
+struct ParametersOf<HRESULT (__stdcall ITerminals::*)(Params...)> {
+    using List = std::tuple<Params...>;
+};
+
 // True when the call gives a string of the caller's in place of a trailing text out parameter.
 template <typename ParamList, typename ArgList>
 constexpr bool TextIntoLastArgument() {
@@ -184,7 +192,7 @@ public:
 #define DCT_TERMINALS_CLIENT_OP(pos, name, params)                        \
     template <typename... Args>                                            \
     auto name(Args&&... args) {                                            \
-        return Call(&ITerminals::name, std::forward<Args>(args)...);       \
+        return Call<&ITerminals::name>(std::forward<Args>(args)...);       \
     }
 #define DCT_TERMINALS_CLIENT_RESERVED(pos)
     DCT_ITERMINALS_TABLE(DCT_TERMINALS_CLIENT_OP, DCT_TERMINALS_CLIENT_RESERVED)
@@ -192,8 +200,9 @@ public:
 #undef DCT_TERMINALS_CLIENT_RESERVED
 
 private:
-    template <typename... Params, typename... Args>
-    auto Call(HRESULT(__stdcall ITerminals::*operation)(Params...), Args&&... args);
+    // The operation is a template argument, so that its call is an ordinary virtual call.
+    template <auto Operation, typename... Args>
+    auto Call(Args&&... args);
 
     // Connects, or raises the assertion failure of a client that could not be connected.
     ITerminals* ConnectForCall();
@@ -209,24 +218,25 @@ private:
     bool FServerLost = false;
 };
 
-template <typename... Params, typename... Args>
-auto TTerminals::Call(HRESULT(__stdcall ITerminals::*operation)(Params...), Args&&... args) {
-    using ParamList = std::tuple<Params...>;
+template <auto Operation, typename... Args>
+auto TTerminals::Call(Args&&... args) {
+    using ParamList = typename detail::ParametersOf<decltype(Operation)>::List;
+    constexpr std::size_t kParams = std::tuple_size_v<ParamList>;
     using ArgList = std::tuple<std::remove_cvref_t<Args>...>;
     // A text handed out may go into the caller's string, given in place of the out parameter.
     constexpr bool kInto = detail::TextIntoLastArgument<ParamList, ArgList>();
     constexpr std::size_t kInputs = kInto ? sizeof...(Args) - 1 : sizeof...(Args);
-    static_assert(kInputs == sizeof...(Params) || kInputs + 1 == sizeof...(Params),
+    static_assert(kInputs == kParams || kInputs + 1 == kParams,
                   "every parameter but a trailing out parameter takes an argument");
     ITerminals* intf = GetDefaultInterface();
     auto arguments = std::forward_as_tuple(std::forward<Args>(args)...);
     return [&]<std::size_t... I>(std::index_sequence<I...>) {
         std::tuple<detail::InArg<std::tuple_element_t<I, ParamList>>...> in(std::get<I>(arguments)...);
-        if constexpr (kInputs == sizeof...(Params)) {
-            Check((intf->*operation)(std::get<I>(in).get()...));
+        if constexpr (kInputs == kParams) {
+            Check((intf->*Operation)(std::get<I>(in).get()...));
         } else {
             detail::OutArg<std::remove_pointer_t<std::tuple_element_t<kInputs, ParamList>>> out;
-            Check((intf->*operation)(std::get<I>(in).get()..., out.put()));
+            Check((intf->*Operation)(std::get<I>(in).get()..., out.put()));
             if constexpr (kInto)
                 out.TakeInto(std::get<kInputs>(arguments));
             else
