@@ -24,6 +24,7 @@
 #include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
 #include "drv/dct/drivers/opticon_zebex/UDrvIni.h"
 #include "base/SysUtils.h"
+#include "boundary/TerminalDriver.h"
 #include "boundary/dctDrvUtils.h"
 #include "lib/JclDebug.h"
 #include "lib/commutil.h"
@@ -200,18 +201,8 @@ void BM_Settings_InitFini(benchmark::State& state) {
     const int terminals = static_cast<int>(state.range(0));
     const std::string folder = SettingsFolder(terminals).string();
     for (auto _ : state) {
-        TDrvIni ini(ConstructFileName(folder, "DctDrv.ini"), platform::Env::Default());
-        if (!ini.DctExist(terminals)) state.SkipWithError("section missing");
-        TTermInfo info;
-        ini.GetTermInfoByID(terminals, info);
-        TParametersString parameters;
-        parameters.AddParam("COM", IntToStr(info.Port));
-        parameters.AddParam("BAUD", IntToStr(info.Rate));
-        parameters.AddParam("CT", IntToStr(info.ConnType));
-        parameters.AddParam("FT", "1");
-        parameters.AddParam("FN", "1");
-        parameters.AddParam("DF", folder);
-        auto driver = TDctDriver::CreateConcreteDriver(parameters.Text(), platform::Env::Default());
+        auto driver = CreateTerminalDriver(terminals, folder, platform::Env::Default());
+        if (!driver) state.SkipWithError("section missing");
         driver->Destroy();
     }
     std::filesystem::remove_all(folder);

@@ -7,20 +7,19 @@
 #include "base/cp1251.h"
 #include "boundary/DctBoundary.h"
 #include "boundary/DctInstance.h"
+#include "boundary/TerminalDriver.h"
 #include "drv/dct/DctDriver.h"
 #include "drv/dct/dctIntf.h"
 #include "drv/dct/drivers/opticon_zebex/UDrvIni.h"
 #include "drv/dct/drivers/opticon_zebex/UInterConf.h"
 #include "drv/dct/drivers/opticon_zebex/Umain.h"
 #include "lib/commutil.h"
-#include "lib/parmstr.h"
 #include "platform/Env.h"
 
 namespace dct {
 namespace {
 
 constexpr auto kModels = Cp1251(u8"ZEBEX: PDx-10, PDx-20. OPTICON: PHL,OPL, DWT7133");
-constexpr char kSettingsFile[] = "DctDrv.ini";
 
 AnsiString TextOf(const char* text) { return text ? AnsiString(text) : AnsiString(); }
 
@@ -42,21 +41,10 @@ void CopyBounded(char* destination, const AnsiString& text, int32_t max) {
 platform::Env& TheEnv() { return platform::Env::Default(); }
 
 int32_t Init(int32_t number, const AnsiString& directory, TDctDriverFuncs** funcs, DctHandle* handle) {
-    // The list of every terminal's section (GetTermCount) is not built here: nothing reads it, and on
-    // a station with many terminals it cost more than the rest of DctInit together.
-    TDrvIni ini(ConstructFileName(directory, kSettingsFile), TheEnv());
-    TParametersString parameters;
-    if (!ini.DctExist(number)) return rc::NoSection;
-    TTermInfo info;
-    ini.GetTermInfoByID(number, info);
-    parameters.AddParam("COM", IntToStr(info.Port));
-    parameters.AddParam("BAUD", IntToStr(info.Rate));
-    parameters.AddParam("CT", IntToStr(info.ConnType));
-    parameters.AddParam("FT", "1");
-    parameters.AddParam("FN", "1");
-    parameters.AddParam("DF", directory);
+    std::unique_ptr<TDctDriver> driver = CreateTerminalDriver(number, directory, TheEnv());
+    if (!driver) return rc::NoSection;
     *funcs = NewDriverFuncs(number);
-    *handle = new DctInstance(TDctDriver::CreateConcreteDriver(parameters.Text(), TheEnv()));
+    *handle = new DctInstance(std::move(driver));
     return rc::Ok;
 }
 
@@ -79,7 +67,7 @@ DCT_EXPORT void DCT_CDECL DctGetDriverInfo(TDctDriverInfo* info) {
 DCT_EXPORT int32_t DCT_CDECL DctRemove(int32_t number, const char* directory) {
     FpuGuard fpu;
     try {
-        TDrvIni ini(ConstructFileName(TextOf(directory), kSettingsFile), TheEnv());
+        TDrvIni ini(ConstructFileName(TextOf(directory), kSettingsFileName), TheEnv());
         if (!ini.DctExist(number)) return rc::NoSection;
         ini.DelTermInfo(IntToStr(number));
         return rc::Ok;
