@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "platform/Codepage.h"
 #include "platform/win32/Handle.h"
 #include "registration/Registration.h"
 
@@ -185,11 +186,8 @@ bool ActivateInProcessSimulator(std::string* detail) {
 namespace {
 
 std::wstring Widen(const std::string& ansi) {
-    if (ansi.empty()) return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), n);
-    return wide;
+    const std::u16string wide = dct::platform::AnsiToUtf16(ansi);
+    return std::wstring(wide.begin(), wide.end());
 }
 
 // The server runs in a folder of its own choosing: it must be given a whole path.
@@ -276,10 +274,8 @@ bool FlushToDiskAndClose(FILE* file, std::string* reason) {
 
 std::string SystemTextToUtf8(const std::string& text) {
     if (text.empty()) return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    const std::wstring wide = Widen(text);
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr, nullptr);
     return out;
