@@ -4,27 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
 
 #include "ComBase.h"
-#include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
+#include "TermSim.h"
 
 namespace dct::test {
 
 // Wine serves the running-object table through its RPC service, which in a freshly made prefix may
 // be unavailable for a while or for good (RPC_S_SERVER_UNAVAILABLE). Waits up to about 15 s for it;
 // returns that status if it never came, so the caller can skip rather than fail on the environment.
-inline constexpr HRESULT kRpcServerUnavailable = static_cast<HRESULT>(0x800706BA);
-
 inline HRESULT RegisterRunningTerminals(IUnknown* object, DWORD* cookie) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    HRESULT hr;
-    do {
-        hr = RegisterActiveObject(object, CLSID_Terminals, ACTIVEOBJECT_STRONG, cookie);
-        if (hr != kRpcServerUnavailable) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
-    } while (std::chrono::steady_clock::now() < deadline);
-    return hr;
+    return termsim::RegisterRunning(object, ACTIVEOBJECT_STRONG, std::chrono::seconds(15), cookie);
 }
 
 }  // namespace dct::test
@@ -33,7 +23,7 @@ inline HRESULT RegisterRunningTerminals(IUnknown* object, DWORD* cookie) {
 #define DCT_REGISTER_RUNNING_OR_SKIP(object, cookie)                                                   \
     do {                                                                                               \
         HRESULT dctRegisterHr = ::dct::test::RegisterRunningTerminals((object), (cookie));             \
-        if (dctRegisterHr == ::dct::test::kRpcServerUnavailable)                                       \
+        if (dctRegisterHr == ::dct::termsim::kRpcServerUnavailable)                                    \
             GTEST_SKIP() << "the running-object table is not reachable here (RPC service unavailable)"; \
         ASSERT_EQ(dctRegisterHr, S_OK);                                                                \
     } while (0)

@@ -35,8 +35,6 @@ using ::testing::ElementsAre;
 using ::testing::Not;
 using ::testing::IsEmpty;
 
-constexpr HRESULT kRpcServerUnavailable = static_cast<HRESULT>(0x800706BA);
-
 std::wstring BesideProgram(const wchar_t* file) {
     wchar_t path[MAX_PATH];
     DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -126,7 +124,7 @@ protected:
         ASSERT_TRUE(WaitFor(
             [] {
                 platform::ComPtr<IUnknown> running;
-                return GetActiveObject(CLSID_Terminals, nullptr, running.put()) != kRpcServerUnavailable;
+                return GetActiveObject(CLSID_Terminals, nullptr, running.put()) != termsim::kRpcServerUnavailable;
             },
             60s))
             << "the Wine prefix's RPC service did not come up within a minute";

@@ -5,6 +5,7 @@
 // DefaultDeviceFolder(). Files: records.csv, table.csv, tasks.log, faults.ini, calls.log (README.md).
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 
 #include "ComBase.h"
@@ -43,6 +44,14 @@ platform::ComPtr<IClassFactory> CreateClassFactory(platform::ComPtr<ITerminals> 
 // (CoRegisterClassObject). Calls nest: the class stays registered until as many UnregisterInProcess.
 HRESULT RegisterInProcess();
 void UnregisterInProcess();
+
+// RPC_S_SERVER_UNAVAILABLE as an HRESULT: what Wine's running-object table answers while the RPC
+// service behind it is not up yet (a freshly made prefix).
+inline constexpr HRESULT kRpcServerUnavailable = static_cast<HRESULT>(0x800706BA);
+
+// Enters `object` in the running-object table for CLSID_Terminals (ACTIVEOBJECT_STRONG or _WEAK),
+// trying again for up to `patience` while the table is unavailable; the table's last answer.
+HRESULT RegisterRunning(IUnknown* object, DWORD flags, std::chrono::milliseconds patience, DWORD* cookie);
 
 // Held by whatever changes the machine's registration of CLSID_Terminals or relies on its absence
 // (tests): such holders take turns across all processes of the machine (of the Wine prefix).

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "ComObject.h"
 #include "TermSim.h"
@@ -469,6 +470,17 @@ void UnregisterInProcess() {
 long LiveObjects() { return liveObjects; }
 long ObjectsCreated() { return createdObjects; }
 bool CanUnload() { return liveObjects == 0 && serverLocks == 0 && helperObjects == 0; }
+
+HRESULT RegisterRunning(IUnknown* object, DWORD flags, std::chrono::milliseconds patience, DWORD* cookie) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    HRESULT hr;
+    do {
+        hr = RegisterActiveObject(object, CLSID_Terminals, flags, cookie);
+        if (hr != kRpcServerUnavailable) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return hr;
+}
 
 RegistrationTurn::RegistrationTurn() : lock_(platform::AcquireMachineLock("DctTermSimRegistration")) {}
 RegistrationTurn::~RegistrationTurn() { platform::ReleaseMachineLock(lock_); }

@@ -35,19 +35,6 @@ enum ExitStatus { kDone = 0, kNoServer = 1, kUsage = 2, kAlreadyRunning = 3, kCa
 // Posted to the serving thread when the count of strong connections falls to zero.
 constexpr UINT kLastReleased = WM_APP + 1;
 
-// A freshly made Wine prefix may take a while to bring up the service behind the table.
-HRESULT RegisterRunning(IUnknown* object, DWORD* cookie) {
-    constexpr HRESULT kRpcServerUnavailable = static_cast<HRESULT>(0x800706BA);
-    const ULONGLONG deadline = GetTickCount64() + 20000;
-    HRESULT hr;
-    do {
-        hr = RegisterActiveObject(object, dct::CLSID_Terminals, ACTIVEOBJECT_WEAK, cookie);
-        if (hr != kRpcServerUnavailable) break;
-        Sleep(250);
-    } while (GetTickCount64() < deadline);
-    return hr;
-}
-
 // The class object and the running-object table's weak entry: how clients reach the one object.
 class Listing {
 public:
@@ -60,7 +47,9 @@ public:
         if (FAILED(CoRegisterClassObject(dct::CLSID_Terminals, factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
                                          &classCookie_)))
             return false;
-        listed_ = SUCCEEDED(RegisterRunning(terminals, &runningCookie_));
+        // A freshly made Wine prefix may take a while to bring up the service behind the table.
+        listed_ = SUCCEEDED(dct::termsim::RegisterRunning(terminals, ACTIVEOBJECT_WEAK, std::chrono::seconds(20),
+                                                          &runningCookie_));
         return true;
     }
     void Withdraw() {
