@@ -6,7 +6,8 @@ set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(${DCT_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL SYSTEM)
 
 # dct_add_test(NAME source... [LIBS lib...])
-# One test program per module; it runs under Wine on the win32 build through the emulator.
+# One test program per module; on the win32 build it runs under Wine, through the cross-compiling
+# emulator that the build sets (scripts/wine-run).
 function(dct_add_test name)
   cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
   add_executable(${name} ${T_UNPARSED_ARGUMENTS})

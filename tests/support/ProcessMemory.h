@@ -5,8 +5,10 @@
 
 namespace dct::test {
 
-// The sum of the committed private regions of the address space. Wine keeps this exact whatever it
-// runs on, whereas the process counters (PrivateUsage) read 0 when 32-bit code runs under emulation.
+// The sum of the committed private regions of the address space, as Wine's own map of the process
+// gives them: counted the same way whether 32-bit code runs on the processor or under qemu. The process
+// counters (PrivateUsage) are no substitute: they read 0 under emulation, and where 32-bit code runs
+// natively they come from the host's figures for the whole Wine process, not from these commits.
 inline long long CommittedPrivateBytes() {
     long long total = 0;
     MEMORY_BASIC_INFORMATION info;

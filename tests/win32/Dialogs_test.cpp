@@ -27,7 +27,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr DWORD kPatienceMs = 60000;  // everything runs emulated here: windows appear slowly
+// How long a person waits for a window, a focus or a call before giving up. Where 32-bit code runs
+// under qemu a dialog can take seconds to appear; where it runs natively every wait ends far sooner,
+// so the bound only decides how long a broken dialog takes to fail.
+constexpr DWORD kPatienceMs = 60000;
 
 bool HaveDisplay() { return GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) > 0; }
 

@@ -186,6 +186,12 @@ if [ "$mode" = wine ]; then
     grep -q '^GetFieldCount' "$device/calls.log" 2>/dev/null || ! kill -0 "$reader" 2>/dev/null && break
     sleep 0.1
   done
+  # The server logs a call before its answer leaves, so the line above may come while GetFieldCount is
+  # still on its way back. Under emulation starting the killer alone takes a second or two; where
+  # 32-bit code runs natively it kills far sooner. Waiting a moment lets the host send GetRecord, which
+  # the fault holds for 20 s, so that on either machine the kill finds that call in flight.
+  sleep 1
+  check "read while the server is killed: still waiting for the server" kill -0 "$reader"
   "$root/scripts/wine-run" "$prefix" "$build/TermSimServer.exe" --kill
   wait "$reader"
   echo $? >"$work/rc"
