@@ -189,9 +189,10 @@ protected:
 class EveryOperation : public LocalServer, public ::testing::WithParamInterface<bool> {
 protected:
     void Arrange() {
-        if (!GetParam()) return;
         // The server of the operation before has let go of its last client: it is on its way out.
+        // Until it has gone, a server COM starts now would be counted beside it.
         ASSERT_TRUE(WaitFor([] { return ServerProcesses().empty(); }, 10s));
+        if (!GetParam()) return;
         started = StartServer(L"");
         ASSERT_TRUE(started);
         ASSERT_TRUE(WaitFor(RunningInstanceListed, 30s)) << "the server did not enter the running-object table";
@@ -323,6 +324,33 @@ TEST_F(LocalServer, ServerEndingMidReadIsReplacedByANewOneAtTheNextRead) {
     sim.ClearCalls();
     EXPECT_EQ(funcs->DctClearData(handle), 0) << Explain();
     EXPECT_THAT(sim.Calls(), ElementsAre("Set_PortNumber 3", "Set_BaudRate 2", "Get_DeviceEnabled -> 1", "Clear -> 0"));
+}
+
+// The server ends in the middle of a step read and the host ends the read with clear: nothing
+// reaches the server that replaces it, and the terminal keeps every record.
+TEST_F(LocalServer, ServerEndingMidStepReadClearsNothing) {
+    sim.WriteRecords({{"4601", "2"}, {"4602", "1"}, {"4603", "5"}});
+    sim.WriteFaults("[GetRecord]\nExit=1\n");
+    ASSERT_EQ(funcs->DctBeginDataReading(handle), 0) << Explain();
+    const char* code = nullptr;
+    double quantity = 0;
+    int32_t more = -1;
+    EXPECT_EQ(funcs->DctNextRecord(handle, &code, &quantity, &more), -6);
+    EXPECT_EQ(more, 0);
+    EXPECT_THAT(Error().second, Not(IsEmpty()));
+    ASSERT_TRUE(WaitFor([] { return ServerProcesses().empty(); }, 10s));
+    sim.WriteFaults("");
+    sim.ClearCalls();
+
+    EXPECT_EQ(funcs->DctEndDataReading(handle, 1), -6);
+    EXPECT_EQ(Error(), std::make_pair(-6, Cp1251(u8"Связь с сервером терминала потеряна во время чтения: терминал не очищен").str()));
+    EXPECT_THAT(sim.Calls(), IsEmpty());
+    EXPECT_TRUE(ServerProcesses().empty());
+    EXPECT_EQ(sim.Records().size(), 3u);
+
+    Collected all = Read();
+    EXPECT_EQ(last, 0) << Explain();
+    EXPECT_THAT(all.codes, ElementsAre("4601", "4602", "4603"));
 }
 
 TEST_F(LocalServer, ThousandRecordsCrossWithTheHostsMemoryFlat) {

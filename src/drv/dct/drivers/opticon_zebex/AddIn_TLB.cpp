@@ -82,6 +82,7 @@ void TTerminals::Fail(HRESULT status) {
     if (ServerGone(status)) {
         FIntf.reset();
         FServerLost = true;
+        ++FLosses;
     }
     throw EOleException(std::move(message), status, std::move(source));
 }

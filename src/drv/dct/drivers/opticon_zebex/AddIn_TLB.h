@@ -177,10 +177,14 @@ public:
     void Disconnect();
     ITerminals* GetDefaultInterface() { return FIntf ? FIntf.get() : ConnectForCall(); }
 
-    // True once after a call found the server gone (its process ended, the connection broke): the
+    // Set when a call found the server gone (its process ended, the connection broke): the
     // interface was dropped then, and the next call connects to a new server, which knows nothing
-    // the old one was told.
+    // the old one was told. It stays set until taken, by whatever tells the new server again.
+    bool ServerLost() const { return FServerLost; }
     bool TakeServerLost() { return std::exchange(FServerLost, false); }
+    // How many times a server was lost so far: work begun on one connection can tell whether that
+    // connection is still the one in use.
+    uint32_t Losses() const { return FLosses; }
 
     // One method for each operation of the table that the library calls, with its name: it
     // connects on demand, takes the inputs as the library holds them (texts as 8-bit strings),
@@ -216,6 +220,7 @@ private:
     platform::Env& FEnv;
     platform::ComPtr<ITerminals> FIntf;  // the held interface, or none
     bool FServerLost = false;
+    uint32_t FLosses = 0;
 };
 
 template <auto Operation, typename... Args>

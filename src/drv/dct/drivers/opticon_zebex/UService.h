@@ -3,9 +3,10 @@
 
 namespace dct {
 
-class TTerminals;
+class IServiceClient;
 
-// Creates the dialog, hands it the client (not owned), shows it modally and frees it when it closes.
-void ShowServiceForm(TTerminals* client);
+// Creates the dialog, hands it what serves its requests (not owned), shows it modally and frees it
+// when it closes.
+void ShowServiceForm(IServiceClient& client);
 
 }  // namespace dct

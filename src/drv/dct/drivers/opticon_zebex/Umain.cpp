@@ -18,6 +18,12 @@ namespace {
 
 constexpr int16_t kVariantTrue = -1;
 
+// What the host reads with DctErr when the server of an open cycle was lost.
+inline constexpr auto kReadLost =
+    Cp1251(u8"Связь с сервером терминала потеряна во время чтения: терминал не очищен");
+inline constexpr auto kWriteLost =
+    Cp1251(u8"Связь с сервером терминала потеряна во время записи таблицы: таблица в терминале не изменена");
+
 // Another host process sharing the settings folder may hold the log for a moment; wait for it
 // rather than lose the line.
 // The step is short because a busy writer (another host logging a run of failures) frees the file
@@ -68,7 +74,7 @@ AnsiString TdctOpticon9728Driver::DriverName() const { return kOpticonZebexDrive
 // Once port and rate have reached the server now connected, a check of two flags: it runs before
 // the server calls of every record.
 void TdctOpticon9728Driver::CheckInitCpt() {
-    if (!FFirstContactMade || FClient->TakeServerLost()) MakeFirstContact();
+    if (!FFirstContactMade || FClient->ServerLost()) MakeFirstContact();
 }
 
 // Either the first contact has not been made yet, or the server went away and took port and rate
@@ -76,6 +82,9 @@ void TdctOpticon9728Driver::CheckInitCpt() {
 void TdctOpticon9728Driver::MakeFirstContact() {
     FFirstContactMade = false;
     if (!FClient) FClient = std::make_unique<TTerminals>(FEnv);
+    // This contact answers for a loss seen before it. Should it lose the new server as well, the
+    // mark is set again and the next operation contacts the next server.
+    FClient->TakeServerLost();
     // The first call connects. Until both calls have gone through (the class not registered yet, a
     // server that cannot start or refuses one of them), every operation tries the first contact
     // again, so that a server that becomes available later still learns the terminal's port and rate.
@@ -86,7 +95,23 @@ void TdctOpticon9728Driver::MakeFirstContact() {
 
 bool TdctOpticon9728Driver::DeviceUsable() { return FClient->Get_DeviceEnabled() != 0; }
 
+void TdctOpticon9728Driver::StartCycle(Cycle cycle) {
+    if (!FClient) FClient = std::make_unique<TTerminals>(FEnv);
+    FCycle = cycle;
+    // A loss from here on, the first contact of this cycle included, is this cycle's.
+    FCycleLosses = FClient->Losses();
+}
+
+bool TdctOpticon9728Driver::CycleLost() {
+    if (FCycle == Cycle::None || FClient->Losses() == FCycleLosses) return false;
+    FLastResult = rc::ServerFailure;
+    FLastError = FCycle == Cycle::Reading ? kReadLost.str() : kWriteLost.str();
+    AppendLogLine(FLastError, rc::ServerFailure);
+    return true;
+}
+
 int32_t TdctOpticon9728Driver::BeginReading() {
+    StartCycle(Cycle::Reading);
     CheckInitCpt();
     int32_t result = 0;
     FClient->Connect();
@@ -107,6 +132,7 @@ int32_t TdctOpticon9728Driver::BeginReading() {
 }
 
 void TdctOpticon9728Driver::BeginWriting(bool fullTable) {
+    StartCycle(Cycle::Writing);
     CheckInitCpt();
     FClient->Connect();
     if (!DeviceUsable()) {
@@ -122,6 +148,7 @@ void TdctOpticon9728Driver::BeginWriting(bool fullTable) {
 
 bool TdctOpticon9728Driver::NextRecord(AnsiString& code, double& quantity) {
     code.clear();
+    if (CycleLost()) return false;
     CheckInitCpt();
     if (FClient->GetRecord() != 0) return false;
     FClient->GetField(1, code);
@@ -136,6 +163,7 @@ bool TdctOpticon9728Driver::NextRecord(AnsiString& code, double& quantity) {
 
 int32_t TdctOpticon9728Driver::AddRecord(const AnsiString& barcode, const AnsiString& text1, double,
                                          const AnsiString& text2) {
+    if (CycleLost()) return rc::ServerFailure;
     CheckInitCpt();
     if (!DeviceUsable()) return rc::InitFailed;
     FClient->AddInTable(barcode);
@@ -146,6 +174,11 @@ int32_t TdctOpticon9728Driver::AddRecord(const AnsiString& barcode, const AnsiSt
 }
 
 void TdctOpticon9728Driver::EndReading(bool clearAfter) {
+    if (CycleLost()) {
+        // Neither EndReport nor Clear: the records the host did not receive stay in the terminal.
+        EndCycle();
+        return;
+    }
     CheckInitCpt();
     if (DeviceUsable()) {
         if (const int32_t status = FClient->EndReport(); status != 0) RaiseError(status);
@@ -154,9 +187,15 @@ void TdctOpticon9728Driver::EndReading(bool clearAfter) {
         RaiseError(rc::InitFailed);
     }
     FClient->Disconnect();
+    EndCycle();
 }
 
 void TdctOpticon9728Driver::EndWriting() {
+    if (CycleLost()) {
+        // No DownLoadTable or AddToTable over a buffer the new server never saw filled.
+        EndCycle();
+        return;
+    }
     CheckInitCpt();
     if (DeviceUsable()) {
         const int32_t status = FFullTable ? FClient->DownLoadTable() : FClient->AddToTable();
@@ -165,6 +204,7 @@ void TdctOpticon9728Driver::EndWriting() {
         RaiseError(rc::InitFailed);
     }
     FClient->Disconnect();
+    EndCycle();
 }
 
 void TdctOpticon9728Driver::ClearTerm() {
@@ -175,7 +215,17 @@ void TdctOpticon9728Driver::ClearTerm() {
 
 void TdctOpticon9728Driver::InteractiveService() {
     CheckInitCpt();
-    ShowServiceForm(FClient.get());
+    ShowServiceForm(*this);
+}
+
+int32_t TdctOpticon9728Driver::LoadFormFromFile(std::string_view path) {
+    CheckInitCpt();
+    return FClient->LoadFormFromFile(path);
+}
+
+int32_t TdctOpticon9728Driver::ShowProperties() {
+    CheckInitCpt();
+    return FClient->ShowProperties();
 }
 
 void TdctOpticon9728Driver::GetStateErr(AnsiString& text, int32_t& errorCode) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "drv/dct/DctDriver.h"
+#include "drv/dct/drivers/opticon_zebex/ServiceForm.h"
 #include "base/cp1251.h"
 
 namespace dct {
@@ -16,7 +17,15 @@ class TTerminals;
 // The driver's display name; the description record gives the host the same text.
 inline constexpr auto kOpticonZebexDriverName = Cp1251(u8"Терминал сбора данных Opicon&Zebex");
 
-class TdctOpticon9728Driver final : public TDctDriver, public TPendingFailure {
+// A read or a table write belongs to the server connection it began on. When that server is lost
+// in the middle (its process ended, the link broke), the rest of the cycle reaches no server: its
+// replacement never saw the cycle begin, so ending the cycle there would clear records the host
+// never received or load a table it was never given whole. Each remaining step fails with -6 and
+// says so; the next cycle starts on the new server.
+//
+// The service dialog's two requests are served as the driver's own operations are: a server that
+// replaced a lost one is given port and rate first.
+class TdctOpticon9728Driver final : public TDctDriver, public TPendingFailure, public IServiceClient {
 public:
     // Reads "com" (default 1), "baud" (default 1) and "DF" from the parameter string. The server is
     // not contacted: a terminal that is off does not make creation fail. The environment gives the
@@ -39,6 +48,8 @@ public:
     void GetStateErr(AnsiString& text, int32_t& errorCode) override;
     void ClearTerm() override;
     void RecordFailure(const AnsiString& message, int32_t logStatus) override;
+    int32_t LoadFormFromFile(std::string_view path) override;
+    int32_t ShowProperties() override;
 
     // Records a server status (-6 when non-zero, else 0) with the server's description, and appends
     // a line to DctDrv.log beside the settings file.
@@ -51,7 +62,15 @@ public:
     bool HasClient() const { return FClient != nullptr; }
 
 private:
+    enum class Cycle : uint8_t { None, Reading, Writing };
+
     void MakeFirstContact();
+    // Opens a cycle on the connection in use now; ends it.
+    void StartCycle(Cycle cycle);
+    void EndCycle() { FCycle = Cycle::None; }
+    // True when a cycle is open and the server it began on was lost since: the failure is then
+    // recorded (-6, the text, a log line) and the step must reach no server.
+    bool CycleLost();
     bool DeviceUsable();
     void AppendLogLine(const AnsiString& text, int32_t status);
 
@@ -63,11 +82,13 @@ private:
     int32_t FPort = 1;
     int32_t FBaud = 1;
     bool FFullTable = false;
+    Cycle FCycle = Cycle::None;
+    uint32_t FCycleLosses = 0;  // the client's count of lost servers when the open cycle began
     AnsiString FSettingsDir;
-    bool FLogFailed = false;
+    bool FLogFailed = false;  // the exception on its way out came from appending to DctDrv.log
     // The user's decimal separator, fixed for the process as the environment read it at start-up.
     char FDecimalSeparator;
-    AnsiString FQuantityText;  // the record's quantity as the server gives it; reused record after record  // the exception on its way out came from appending to DctDrv.log
+    AnsiString FQuantityText;  // the record's quantity as the server gives it; reused record after record
 };
 
 }  // namespace dct

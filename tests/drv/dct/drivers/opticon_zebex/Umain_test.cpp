@@ -5,10 +5,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <random>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -19,6 +22,7 @@
 #include "base/cp1251.h"
 #include "platform/Codepage.h"
 #include "support/FakeEnv.h"
+#include "support/LossyServer.h"
 #include "support/TermSimFixture.h"
 
 namespace dct {
@@ -37,6 +41,18 @@ std::string ReadFile(const std::filesystem::path& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find("\r\n", at);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
 }
 
 struct Collected final : TDctEnumCallback {
@@ -58,17 +74,6 @@ protected:
     std::string Log() const { return ReadFile(sim.Folder() / "DctDrv.log"); }
     std::unique_ptr<TdctOpticon9728Driver> MakeDriver() {
         return std::make_unique<TdctOpticon9728Driver>("COM:3;BAUD:2;CT:1;FT:1;FN:1;DF:" + SettingsDir(), env);
-    }
-    static std::vector<std::string> Lines(const std::string& text) {
-        std::vector<std::string> lines;
-        std::size_t at = 0;
-        while (at < text.size()) {
-            std::size_t end = text.find("\r\n", at);
-            if (end == std::string::npos) end = text.size();
-            lines.push_back(text.substr(at, end - at));
-            at = end + 2;
-        }
-        return lines;
     }
 
     ComThread com;
@@ -371,6 +376,262 @@ TEST_F(DriverTest, LogAppendsAndUsesTheLocaleDateAndTime) {
     const std::string failure = platform::Utf16ToAnsi(u"Сбой");
     EXPECT_THAT(Lines(Log()), ElementsAre("earlier line", name + "(09.03.2026 14:05:07) : " + failure + "(3)",
                                           name + "(07.12.2026) : " + failure + "(3)"));
+}
+
+// ---- A server lost in the middle of a read or a table write
+
+std::vector<std::string> gReceived;
+void DCT_REGISTER(2) Receive(int32_t, const char* code, double) { gReceived.emplace_back(code); }
+
+bool IsEnding(const std::string& call) { return call == "Clear" || call == "DownLoadTable" || call == "AddToTable"; }
+
+// The host as it drives the table: every cycle through the operations it calls, DctErr (here the
+// driver's GetStateErr) after a result that is not 0.
+class ServerLossTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        env.formats = FormatSettings{};
+        Fresh();
+    }
+    void TearDown() override { Close(); }
+
+    // A new instance over a terminal holding three records and an earlier table.
+    void Fresh() {
+        Close();
+        sim.WriteRecords({{"4601", "1"}, {"4602", "2"}, {"4603", "3"}});
+        sim.WriteFile("table.csv", "old;0;a;b\r\n");
+        env.link = test::ServerLink{};
+        gReceived.clear();
+        instance = new DctInstance(
+            std::make_unique<TdctOpticon9728Driver>("COM:3;BAUD:2;DF:" + sim.Folder().string(), env));
+        funcs = NewDriverFuncs(1);
+    }
+    void Close() {
+        if (funcs) funcs->DctFini(instance, funcs);
+        funcs = nullptr;
+        instance = nullptr;
+    }
+    TdctOpticon9728Driver& Driver() { return static_cast<TdctOpticon9728Driver&>(*instance->Driver); }
+
+    std::string Err() {
+        AnsiString text;
+        int32_t code = 0;
+        instance->Driver->GetStateErr(text, code);
+        return text;
+    }
+    // One DctNextRecord: its result and *More; a record delivered is kept in gReceived.
+    std::pair<int32_t, bool> Next() {
+        const char* code = nullptr;
+        double quantity = 0;
+        int32_t more = 0;
+        const int32_t result = funcs->DctNextRecord(instance, &code, &quantity, &more);
+        if (more) gReceived.emplace_back(code);
+        return {result, more != 0};
+    }
+    // Reads until *More is 0, then ends with clear, whatever Begin said: the result of the ending call.
+    int32_t StepRead(int32_t clearAfter) {
+        if (funcs->DctBeginDataReading(instance) != 0) Err();
+        for (int i = 0; i < 10; ++i) {
+            const auto [result, more] = Next();
+            if (result != 0) Err();
+            if (!more) break;
+        }
+        return funcs->DctEndDataReading(instance, clearAfter);
+    }
+    int32_t BulkRead(int32_t clearAfter) { return funcs->DctEnumData(instance, &Receive, 0, clearAfter); }
+    // Writes every goods record, then ends: the result of the ending call.
+    int32_t Write(int32_t fullTable, const std::vector<std::string>& barcodes) {
+        if (funcs->DctBeginWareTableWriting(instance, fullTable) != 0) Err();
+        for (const auto& barcode : barcodes)
+            if (funcs->DctWriteWareTableRecord(instance, "t2", "t1", barcode.c_str(), 1.0, 0) != 0) Err();
+        return funcs->DctEndWareTableWriting(instance);
+    }
+
+    ComThread com;
+    test::TermSimFixture sim;
+    test::LossyServerEnv env;
+    DctInstance* instance = nullptr;
+    TDctDriverFuncs* funcs = nullptr;
+};
+
+const std::string kReadLost = Cp1251(u8"Связь с сервером терминала потеряна во время чтения: терминал не очищен").str();
+const std::string kWriteLost =
+    Cp1251(u8"Связь с сервером терминала потеряна во время записи таблицы: таблица в терминале не изменена").str();
+
+TEST_F(ServerLossTest, ReadLostAfterOneRecordEndsWithoutClearingAndTheNextReadGetsThemAll) {
+    env.link.loseOn = "GetRecord";
+    env.link.loseOnNth = 2;
+    ASSERT_EQ(funcs->DctBeginDataReading(instance), 0);
+    ASSERT_EQ(Next(), std::make_pair(0, true));
+    EXPECT_EQ(Next(), std::make_pair(rc::ServerFailure, false));
+    EXPECT_NE(Err(), "");
+    EXPECT_EQ(funcs->DctEndDataReading(instance, 1), rc::ServerFailure);
+    EXPECT_EQ(Err(), kReadLost);
+    EXPECT_TRUE(env.link.ReachedAfterLoss().empty()) << "the end of the read reached a server";
+    EXPECT_EQ(sim.Records().size(), 3u);
+    EXPECT_THAT(Lines(ReadFile(sim.Folder() / "DctDrv.log")).back(), HasSubstr(kReadLost + "(-6)"));
+
+    EXPECT_EQ(StepRead(1), 0);  // a new server, told port and rate first
+    EXPECT_THAT(env.link.ReachedAfterLoss(), ::testing::IsSupersetOf({"Set_PortNumber", "Clear"}));
+    EXPECT_EQ(env.link.ReachedAfterLoss().front(), "Set_PortNumber");
+    EXPECT_THAT(gReceived, ElementsAre("4601", "4601", "4602", "4603"));
+    EXPECT_TRUE(sim.Records().empty());
+}
+
+TEST_F(ServerLossTest, TableWriteLostAtAFieldOrAtItsBeginningNeverLoadsATable) {
+    env.link.loseOn = "AddInTable";
+    env.link.loseOnNth = 5;  // the first field of the second record
+    env.link.lossStatus = static_cast<HRESULT>(0x800706BA);
+    ASSERT_EQ(funcs->DctBeginWareTableWriting(instance, 1), 0);
+    EXPECT_EQ(funcs->DctWriteWareTableRecord(instance, "t2", "t1", "1", 1.0, 0), 0);
+    EXPECT_EQ(funcs->DctWriteWareTableRecord(instance, "t2", "t1", "2", 1.0, 0), rc::ServerFailure);
+    Err();
+    EXPECT_EQ(funcs->DctWriteWareTableRecord(instance, "t2", "t1", "3", 1.0, 0), rc::ServerFailure);
+    EXPECT_EQ(Err(), kWriteLost);
+    EXPECT_EQ(funcs->DctEndWareTableWriting(instance), rc::ServerFailure);
+    EXPECT_EQ(Err(), kWriteLost);
+    EXPECT_TRUE(env.link.ReachedAfterLoss().empty());
+    EXPECT_THAT(sim.Table(), ElementsAre(ElementsAre("old", "0", "a", "b")));
+
+    Fresh();
+    env.link.loseOn = "BeginDownLoadTable";
+    EXPECT_EQ(Write(1, {}), rc::ServerFailure);
+    EXPECT_EQ(Err(), kWriteLost);
+    EXPECT_TRUE(env.link.ReachedAfterLoss().empty());
+    EXPECT_THAT(sim.Table(), ElementsAre(ElementsAre("old", "0", "a", "b")));
+}
+
+TEST_F(ServerLossTest, AFirstContactThatLosesTheServerIsMadeOnceMoreAndNoMore) {
+    env.link.loseOn = "Set_BaudRate";
+    EXPECT_EQ(funcs->DctClearData(instance), rc::ServerFailure);
+    Err();
+    const auto after = [&](std::size_t from) {
+        return std::vector<std::string>(env.link.reached.begin() + static_cast<long>(from), env.link.reached.end());
+    };
+    std::size_t from = env.link.reached.size();
+    EXPECT_EQ(funcs->DctClearData(instance), 0);
+    EXPECT_THAT(after(from), ElementsAre("Set_PortNumber", "Set_BaudRate", "Get_DeviceEnabled", "Clear"));
+    from = env.link.reached.size();
+    EXPECT_EQ(funcs->DctBeginDataReading(instance), 0);
+    EXPECT_EQ(after(from).front(), "Get_DeviceEnabled");
+}
+
+TEST_F(ServerLossTest, TheServiceDialogsRequestsTellANewServerPortAndRateFirst) {
+    IServiceClient& dialog = Driver();
+    env.link.loseOn = "ShowProperties";
+    EXPECT_THROW(dialog.ShowProperties(), EOleException);
+    dialog.LoadFormFromFile("C:\\Tasks\\inv.ts1");
+    EXPECT_THAT(env.link.ReachedAfterLoss(), ElementsAre("Set_PortNumber", "Set_BaudRate", "LoadFormFromFile"));
+    EXPECT_THAT(sim.Tasks(), ElementsAre("C:\\Tasks\\inv.ts1"));
+}
+
+// The server is lost at each call of a whole cycle in turn; the host goes on to the cycle's end.
+TEST_F(ServerLossTest, LostAtAnyCallOfACycleNothingIsClearedOrLoadedAndTheNextCycleIsWhole) {
+    struct Case {
+        const char* name;
+        bool read;
+        bool appends;  // the table written goes after the one the terminal held
+        std::function<int32_t()> cycle;
+    };
+    const std::vector<std::string> goods = {"1", "2", "3"};
+    const std::vector<Case> cases = {
+        {"step read, clear after", true, false, [this] { return StepRead(1); }},
+        {"bulk read, clear after", true, false, [this] { return BulkRead(1); }},
+        {"full table", false, false, [&] { return Write(1, goods); }},
+        {"added to the table", false, true, [&] { return Write(0, goods); }},
+    };
+    const auto oldTable = std::vector<std::vector<std::string>>{{"old", "0", "a", "b"}};
+    std::set<std::string> lostAt;
+    for (const Case& c : cases) {
+        Fresh();
+        ASSERT_EQ(c.cycle(), 0) << c.name;
+        const std::vector<std::string> healthy = env.link.reached;
+        for (int at = 0; at < static_cast<int>(healthy.size()); ++at) {
+            SCOPED_TRACE(std::string(c.name) + ", lost at call " + std::to_string(at) + " " + healthy[at]);
+            lostAt.insert(healthy[at]);
+            Fresh();
+            env.link.loseAt = at;
+            EXPECT_NE(c.cycle(), 0);
+            EXPECT_NE(Err(), "");
+            for (const auto& call : env.link.ReachedAfterLoss()) EXPECT_FALSE(IsEnding(call)) << call;
+            EXPECT_EQ(sim.Records().size(), 3u);
+            EXPECT_EQ(sim.Table(), oldTable);
+
+            gReceived.clear();
+            EXPECT_EQ(c.cycle(), 0);
+            if (c.read) {
+                EXPECT_THAT(gReceived, ElementsAre("4601", "4602", "4603"));
+                EXPECT_TRUE(sim.Records().empty());
+            } else {
+                auto table = sim.Table();
+                if (c.appends && !table.empty()) table.erase(table.begin());  // the earlier table stays in front
+                EXPECT_THAT(table, ElementsAre(ElementsAre("1", "0", "t1", "t2"), ElementsAre("2", "0", "t1", "t2"),
+                                               ElementsAre("3", "0", "t1", "t2")));
+            }
+        }
+    }
+    EXPECT_THAT(lostAt, ::testing::IsSupersetOf({"Set_PortNumber", "Set_BaudRate", "Get_DeviceEnabled",
+                                                 "Set_ShowProgress", "Set_FormNumber", "ClearTableBuffer",
+                                                 "BeginReport", "BeginDownLoadTable", "GetFieldCount", "GetRecord",
+                                                 "GetField", "AddInTable", "EndReport", "Clear", "DownLoadTable",
+                                                 "AddToTable"}));
+}
+
+// Reads, writes and clears, with servers lost at random calls: whatever a call returns, no record is
+// gone that the host did not receive, and the terminal's table is the one written whole or the one before.
+TEST_F(ServerLossTest, ARandomRunLosesNoRecordAndNoTable) {
+    std::mt19937 random(20261208);
+    const auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+    const HRESULT losses[] = {static_cast<HRESULT>(0x800706BE), static_cast<HRESULT>(0x800706BA),
+                              static_cast<HRESULT>(0x80010108)};
+    int lost = 0, next = 1;
+    for (int round = 0; round < 120; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        // New records are scanned now and then.
+        auto records = sim.Records();
+        for (int n = pick(3); n > 0; --n) records.push_back({std::to_string(next++), "1"});
+        sim.WriteRecords(records);
+        const auto table = sim.Table();
+        env.link.loseAt = pick(2) ? env.link.calls + pick(30) : -1;
+        env.link.lossStatus = losses[pick(3)];
+        env.link.lostAfter = -1;
+        gReceived.clear();
+        std::vector<std::string> goods;
+        for (int n = pick(4); n > 0; --n) goods.push_back("g" + std::to_string(next++));
+        const int op = pick(5);
+        const int32_t clear = pick(2);
+        int32_t result = 0;
+        switch (op) {
+            case 0: result = StepRead(clear); break;
+            case 1: result = BulkRead(clear); break;
+            case 2: result = Write(1, goods); break;
+            case 3: result = Write(0, goods); break;
+            default: result = funcs->DctClearData(instance); break;
+        }
+        if (result != 0) Err();
+        lost += env.link.lostAfter >= 0;
+
+        std::vector<std::string> held;
+        for (const auto& r : records) held.push_back(r[0]);
+        const bool read = op <= 1;
+        if (read && result == 0) EXPECT_EQ(gReceived, held) << "a read that succeeded handed over every record";
+        if (read && result == 0 && clear) {
+            EXPECT_TRUE(sim.Records().empty());
+        } else if (op == 4 && result == 0) {
+            EXPECT_TRUE(sim.Records().empty());
+        } else {
+            EXPECT_EQ(sim.Records(), records);
+        }
+        if (op == 2 || op == 3) {
+            std::vector<std::vector<std::string>> written = op == 3 ? table : decltype(table){};
+            for (const auto& g : goods) written.push_back({g, "0", "t1", "t2"});
+            EXPECT_EQ(sim.Table(), result == 0 ? written : table);
+        } else {
+            EXPECT_EQ(sim.Table(), table);
+        }
+        env.link.loseAt = -1;
+    }
+    EXPECT_GT(lost, 20) << "too few rounds lost their server to mean anything";
 }
 
 }  // namespace
