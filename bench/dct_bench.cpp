@@ -201,9 +201,13 @@ void BM_Settings_InitFini(benchmark::State& state) {
     const int terminals = static_cast<int>(state.range(0));
     const std::string folder = SettingsFolder(terminals).string();
     for (auto _ : state) {
-        auto driver = CreateTerminalDriver(terminals, folder, platform::Env::Default());
-        if (!driver) state.SkipWithError("section missing");
-        driver->Destroy();
+        TDctDriverFuncs* funcs = nullptr;
+        DctHandle handle = nullptr;
+        if (OpenTerminal(terminals, folder, &funcs, &handle, platform::Env::Default()) != rc::Ok) {
+            state.SkipWithError("section missing");
+            break;
+        }
+        funcs->DctFini(handle, funcs);
     }
     std::filesystem::remove_all(folder);
 }

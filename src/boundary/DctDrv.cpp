@@ -40,14 +40,6 @@ void CopyBounded(char* destination, const AnsiString& text, int32_t max) {
 // Everything the exports do with the operating system goes through the real one.
 platform::Env& TheEnv() { return platform::Env::Default(); }
 
-int32_t Init(int32_t number, const AnsiString& directory, TDctDriverFuncs** funcs, DctHandle* handle) {
-    std::unique_ptr<TDctDriver> driver = CreateTerminalDriver(number, directory, TheEnv());
-    if (!driver) return rc::NoSection;
-    *funcs = NewDriverFuncs(number);
-    *handle = new DctInstance(std::move(driver));
-    return rc::Ok;
-}
-
 }  // namespace
 }  // namespace dct
 
@@ -91,7 +83,7 @@ DCT_EXPORT int32_t DCT_CDECL DctInit(int32_t number, const char* directory, TDct
     if (!funcs || !handle) return rc::InitFailed;
     FpuGuard fpu;
     try {
-        return Init(number, TextOf(directory), funcs, handle);
+        return OpenTerminal(number, TextOf(directory), funcs, handle, TheEnv());
     } catch (...) {
         *handle = nullptr;
         return rc::InitFailed;

@@ -1,9 +1,10 @@
-// The driver DctInit makes for one terminal, from the settings file in the host's folder.
+// What DctInit does for one terminal, from the settings file in the host's folder.
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <optional>
 
+#include "boundary/DctBoundary.h"
 #include "drv/dct/DctDriver.h"
 #include "platform/Env.h"
 
@@ -11,8 +12,15 @@ namespace dct {
 
 inline constexpr char kSettingsFileName[] = "DctDrv.ini";
 
-// The driver for terminal `number` with the port, rate and connection type its section gives;
-// null when the file has no section for it.
-std::unique_ptr<TDctDriver> CreateTerminalDriver(int32_t number, const AnsiString& directory, platform::Env& env);
+// The parameter string for the driver of terminal `number`: the port, rate and connection type its
+// section gives, and the settings folder; none when the file has no section for it.
+std::optional<AnsiString> TerminalParameters(int32_t number, const AnsiString& directory, platform::Env& env);
+
+// Reads the terminal's settings, hands out a new operation table, then makes the driver behind a
+// new handle: 0, or rc::NoSection with *funcs untouched. When making the driver raises, *funcs
+// already holds the table, which the host gives back with DctFini and a null handle; *handle stays
+// as it was (null). Exceptions leave unchanged.
+int32_t OpenTerminal(int32_t number, const AnsiString& directory, TDctDriverFuncs** funcs, DctHandle* handle,
+                     platform::Env& env);
 
 }  // namespace dct
