@@ -7,6 +7,7 @@
 #include <fstream>
 #include <new>
 
+#include "drv/dct/dctIntf.h"
 #include "support/FakeEnv.h"
 
 namespace dct {
