@@ -311,12 +311,36 @@ private:
 RecordSink* g_sink = nullptr;
 constexpr int32_t kSinkTag = 0x44435448;  // the UserData that marks dcthost's own bulk read
 
+// The file of --out while the read goes on: it gets its own name only once every record is in it,
+// so that a read cut short never leaves a file that looks complete; a failed read leaves it under
+// this name, which says what it is.
+std::string PartialName(const std::string& out) {
+    return out + ".partial";
+}
+
+// After a failed read into --out: the partial file kept (or removed when nothing reached it), and
+// one line saying where the records delivered so far are.
+void KeepPartial(const Options& o, const RecordSink& sink, bool countIsExact) {
+    const std::string partial = PartialName(*o.out);
+    const std::string out = SystemTextToUtf8(*o.out);
+    if (sink.Count() == 0) {
+        std::remove(partial.c_str());
+        Complain(out + " was not written: no record was read");
+        return;
+    }
+    Complain(out + " was not written; " +
+             (countIsExact ? "the " + std::to_string(sink.Count()) + " records read before the failure are"
+                           : "what was read before the failure is") +
+             " in " + SystemTextToUtf8(partial) + ", which is not a complete read");
+}
+
 int ReadRecords(DctInstance& instance, const Options& o) {
     FILE* file = stdout;
     if (o.out) {
-        file = platform::OpenFile(*o.out, "wb");
+        file = platform::OpenFile(PartialName(*o.out), "wb");
         if (!file) {
-            Complain("cannot create " + SystemTextToUtf8(*o.out) + ": " + std::strerror(errno) + " (nothing was read)");
+            Complain("cannot create " + SystemTextToUtf8(PartialName(*o.out)) + ": " + std::strerror(errno) +
+                     " (nothing was read)");
             return exitcode::File;
         }
     }
@@ -324,7 +348,7 @@ int ReadRecords(DctInstance& instance, const Options& o) {
     // The library is never asked to clear while reading: the terminal is cleared only after the
     // output has safely reached the disk.
     int32_t rc;
-    std::string operation;
+    std::string operation, text;
     if (o.step) {
         operation = "DctBeginDataReading";
         rc = instance.BeginDataReading();
@@ -338,15 +362,9 @@ int ReadRecords(DctInstance& instance, const Options& o) {
                 if (rc != code::Ok || !more) break;
                 sink.Record(code, quantity);
             }
-            std::string text = rc != code::Ok ? instance.ErrorText() : std::string();
+            text = rc != code::Ok ? instance.ErrorText() : std::string();
             const int32_t end = instance.EndDataReading(0);
             if (rc == code::Ok && end != code::Ok) rc = end, operation = "DctEndDataReading";
-            if (rc != code::Ok) {
-                if (text.empty()) text = instance.ErrorText();
-                sink.Progress(true);
-                if (o.out) std::fclose(file);
-                return LibraryFailure(operation, rc, text, "the terminal keeps its records");
-            }
         }
     } else {
         operation = "DctEnumData";
@@ -356,18 +374,27 @@ int ReadRecords(DctInstance& instance, const Options& o) {
     }
     sink.Progress(true);
     if (rc != code::Ok) {
-        const std::string text = instance.ErrorText();
-        if (o.out) std::fclose(file);
-        return LibraryFailure(operation, rc, text, "the terminal keeps its records");
+        if (text.empty()) text = instance.ErrorText();
+        LibraryFailure(operation, rc, text);
+        if (o.out) {
+            std::fclose(file);
+            KeepPartial(o, sink, !sink.Failed());
+        }
+        Complain("the terminal keeps its records");
+        return exitcode::Failed;
     }
     std::string reason;
     if (o.out) {
-        if (!platform::FlushToDiskAndClose(file, &reason) && !sink.Failed()) sink.Fail("saving " + SystemTextToUtf8(*o.out) + " failed: " + reason);
+        if (!platform::FlushToDiskAndClose(file, &reason) && !sink.Failed())
+            sink.Fail("saving " + SystemTextToUtf8(PartialName(*o.out)) + " failed: " + reason);
+        else if (!sink.Failed() && !platform::MoveReplacing(PartialName(*o.out), *o.out, &reason))
+            sink.Fail("naming the output " + SystemTextToUtf8(*o.out) + " failed: " + reason);
     } else if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         sink.Fail("writing to the standard output failed");
     }
     if (sink.Failed()) {
         Complain(sink.Problem());
+        if (o.out) KeepPartial(o, sink, false);
         Complain(o.clearAfter ? "the terminal was NOT cleared: it keeps every record" : "the terminal keeps its records");
         return exitcode::File;
     }

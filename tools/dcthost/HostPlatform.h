@@ -95,6 +95,8 @@ void UseBinaryStandardStreams();
 bool IsTerminal(FILE* stream);
 // Flushes a written file through to the disk and closes it; false (file closed anyway) on any failure.
 bool FlushToDiskAndClose(FILE* file, std::string* reason);
+// Gives a written file its final name, replacing a file of that name; false with the reason if not.
+bool MoveReplacing(const std::string& from, const std::string& to, std::string* reason);
 // Text of the command line, the environment and file names, as UTF-8: the ANSI code page on Windows,
 // already UTF-8 elsewhere.
 std::string SystemTextToUtf8(const std::string& text);

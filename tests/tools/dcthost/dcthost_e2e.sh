@@ -97,6 +97,16 @@ check "read --clear-after: status 0" status_is 0
 check "read --clear-after: every record saved" same "$work/cleared.csv" "$work/read.expected"
 check "read --clear-after: the terminal is empty afterwards" test ! -s "$device/records.csv"
 
+# --- a read that fails in the middle leaves no file that looks complete
+printf '4601;2\n4602;1\n4603;abc\n4604;1\n' >"$device/records.csv"
+run read --out "$(host_path "$work/cut.csv")" --decimal .
+check "read failing mid-way: status 1" status_is 1
+check "read failing mid-way: no file under the --out name" test ! -e "$work/cut.csv"
+printf '4601;2\r\n4602;1\r\n' >"$work/cut.expected"
+check "read failing mid-way: the partial file holds exactly the records delivered" \
+  same "$work/cut.csv.partial" "$work/cut.expected"
+check "read failing mid-way: the message names the partial file" err_has "cut.csv.partial"
+
 # --- write the goods table
 printf 'barcodes;text1;number;text2\n4601|4602:x|;Хлеб белый;1,5;шт\n;no barcode;1;x\n4603;"Молоко; 1л";abc;л\n4604;Соль;2;кг;extra\n' >"$work/bad.csv"
 rm -f "$device/table.csv"

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -145,6 +146,12 @@ bool FlushToDiskAndClose(FILE* file, std::string* reason) {
         if (reason) *reason = std::strerror(errno);
     }
     return ok;
+}
+
+bool MoveReplacing(const std::string& from, const std::string& to, std::string* reason) {
+    if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+    if (reason) *reason = std::strerror(errno);
+    return false;
 }
 
 std::string SystemTextToUtf8(const std::string& text) { return text; }

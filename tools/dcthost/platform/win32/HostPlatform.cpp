@@ -288,6 +288,13 @@ bool FlushToDiskAndClose(FILE* file, std::string* reason) {
     return ok;
 }
 
+bool MoveReplacing(const std::string& from, const std::string& to, std::string* reason) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    if (reason) *reason = SystemMessage(GetLastError());
+    return false;
+}
+
 std::string SystemTextToUtf8(const std::string& text) {
     if (text.empty()) return {};
     const std::wstring wide = Widen(text);
