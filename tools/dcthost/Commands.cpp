@@ -477,14 +477,44 @@ int Write(const Options& o) {
         Complain("cannot read " + SystemTextToUtf8(path) + ": " + std::strerror(errno));
         return exitcode::File;
     }
+    const std::string file = SystemTextToUtf8(path);
+    if (auto wide = LikelyWideEncoding(bytes)) {
+        Complain(file + " holds NUL bytes, which no UTF-8 or cp1251 text does: it looks like " + *wide +
+                 " text. Save it as UTF-8 (or cp1251 with --encoding cp1251); nothing was sent");
+        return exitcode::File;
+    }
     std::string_view text = bytes;
     if (o.encoding == Encoding::Utf8) text = SkipUtf8Bom(text);
     std::vector<CsvProblem> problems;
     const auto records = ParseGoodsTable(
         text, o.separator, [&](std::string_view field) { return EncodingToAnsi(field, o.encoding); }, &problems);
-    for (const auto& p : problems) Complain(SystemTextToUtf8(path) + ":" + std::to_string(p.line) + ": " + p.message);
+    bool unreadable = false, badText = false;
+    for (const auto& p : problems) {
+        Complain(file + ":" + std::to_string(p.line) + ": " + p.message);
+        unreadable = unreadable || p.endsParse;
+        badText = badText || p.message.find("not valid text") != std::string::npos;
+    }
+    if (records.empty() && badText && o.encoding == Encoding::Utf8)
+        Complain("no row could be read as UTF-8 text; if the file is in cp1251, give --encoding cp1251");
+    // A row that cannot be read takes every row after it along: skipping it would drop them unseen.
+    if (unreadable) {
+        Complain("the rest of the file cannot be read; nothing was sent");
+        return exitcode::File;
+    }
     if (!problems.empty() && !o.skipBad) {
         Complain(std::to_string(problems.size()) + " bad rows; nothing was sent (--skip-bad sends the good rows)");
+        return exitcode::File;
+    }
+    // --full replaces what the terminal holds: it must not lose goods the user did not mean to drop.
+    if (o.full && !problems.empty() && !o.allowIncompleteTable) {
+        Complain("--full would replace the terminal's table without the " + std::to_string(problems.size()) +
+                 " bad rows; nothing was sent (--allow-incomplete-table replaces it all the same)");
+        return exitcode::File;
+    }
+    if (o.full && records.empty() && !o.allowEmptyTable) {
+        Complain(file +
+                 " holds no goods record: --full would empty the terminal's table; nothing was sent "
+                 "(--allow-empty-table empties it)");
         return exitcode::File;
     }
     return WithInstance(o, [&](DctInstance& instance) { return WriteRecords(instance, o, path, records, problems.size()); });

@@ -116,7 +116,7 @@ check "write of a bad CSV: line 3 named" err_has "bad.csv:3: no barcode"
 check "write of a bad CSV: line 4 named" err_has "bad.csv:4: number"
 check "write of a bad CSV: line 5 named" err_has "bad.csv:5: 5 fields"
 check "write of a bad CSV: nothing sent" test ! -e "$device/table.csv"
-run write "$(host_path "$work/bad.csv")" --full --skip-bad
+run write "$(host_path "$work/bad.csv")" --full --skip-bad --allow-incomplete-table
 check "write --skip-bad: status 0" status_is 0
 printf '4601;0;Хлеб белый;шт\r\n4602;0;Хлеб белый;шт\r\n' >"$work/table.expected"
 tr -d '\r' <"$work/table.expected" >"$work/table.expected.lf"
@@ -131,6 +131,41 @@ iconv -f UTF-8 -t CP1251 <"$work/more.csv" >"$work/more1251.csv"
 run write "$(host_path "$work/more1251.csv")" --encoding cp1251 --full
 check "write --encoding cp1251: status 0" status_is 0
 check "write --encoding cp1251: the text arrives intact" grep -qF '"Молоко; 1л"' "$device/table.csv"
+
+# --- no cut table is ever sent, and nothing is done for a command line that cannot be right
+cp "$device/table.csv" "$work/table.before"
+: >"$device/calls.log"
+# Six lines, a quote left open on line 3: lines 3 to 6 cannot be read, and are not merely skipped.
+printf 'barcodes;text1;number;text2\n4601;a;1;x\n"4602;b;1;x\n4603;c;1;x\n4604;d;1;x\n4605;e;1;x\n' >"$work/open.csv"
+run write "$(host_path "$work/open.csv")" --full --skip-bad --allow-incomplete-table
+check "write of a table cut by an open quote: status 3" status_is 3
+check "write of a table cut by an open quote: the lines lost named" err_has "lines 3 to 6 cannot be read"
+run write "$(host_path "$work/bad.csv")" --full --skip-bad
+check "write --full skipping bad rows without saying so: status 3" status_is 3
+check "write --full skipping bad rows without saying so: the option named" err_has "--allow-incomplete-table"
+printf 'barcodes;text1;number;text2\n4601;Хлеб;1;шт\n4602;Соль;2;кг\n' | iconv -f UTF-8 -t CP1251 >"$work/all1251.csv"
+run write "$(host_path "$work/all1251.csv")" --full --skip-bad --allow-incomplete-table
+check "write --full of a table with no good row: status 3" status_is 3
+check "write --full of a table with no good row: the likely encoding named" err_has "--encoding cp1251"
+check "write --full of a table with no good row: the option named" err_has "--allow-empty-table"
+printf 'barcodes;text1;number;text2\n4601;a;1;x\n' | iconv -f UTF-8 -t UTF-16LE >"$work/wide.csv"
+run write "$(host_path "$work/wide.csv")"
+check "write of a UTF-16 table: status 3" status_is 3
+check "write of a UTF-16 table: the encoding named" err_has "UTF-16 little-endian"
+printf '4601234567890;2\n' >"$device/records.csv"
+run clear 2 --yes
+check "clear 2: status 2" status_is 2
+check "clear 2: the word named, and how to name a terminal" err_has '"2"; to name terminal 2, give --terminal 2'
+run read 2
+check "read 2: status 2" status_is 2
+(cd "$work" && run read --out --clear-after)
+check "read --out --clear-after: status 2" status_is 2
+check "read --out --clear-after: no file of that name" test ! -e "$work/--clear-after"
+run read --terminal 99999999999
+check "--terminal 99999999999: status 2" status_is 2
+check "none of these reached the terminal: no call" test ! -s "$device/calls.log"
+check "none of these reached the terminal: its table as it was" same "$device/table.csv" "$work/table.before"
+check "none of these reached the terminal: its records as they were" test -s "$device/records.csv"
 
 # --- failures of the terminal server: statuses, -6 and the server's text
 printf '[Clear]\nStatus=5\n' >"$device/faults.ini"
