@@ -1,12 +1,11 @@
 #include "Commands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <sstream>
 
 #include "DctLibrary.h"
 #include "HostCalls.h"
@@ -14,6 +13,7 @@
 #include "HostPlatform.h"
 #include "HostText.h"
 #include "TermSim.h"
+#include "TermSimDevice.h"
 
 #include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
 #include "drv/dct/drivers/opticon_zebex/UDrvIni.h"
@@ -120,6 +120,15 @@ int WithInstance(const Options& o, Body&& body) {
     DctInstance instance(*library, o.terminal, SettingsDirectory(o));
     if (!OpenInstance(instance, o)) return exitcode::Failed;
     return body(instance);
+}
+
+// The device folder the simulator serves, for the commands that look into it: --device when given;
+// else the folder the registered local server was told, which it serves whatever this program's
+// environment says; else DCT_TERMSIM_DIR or the default, as TermSim.dll settles it.
+std::filesystem::path SimulatorFolder(const Options& o) {
+    if (o.device) return dct::termsim::DeviceFolder();
+    if (auto served = platform::RegisteredSimulatorFolder()) return *served;
+    return dct::termsim::DeviceFolder();
 }
 
 // ---------------------------------------------------------------------------------------- info
@@ -623,7 +632,7 @@ int Doctor(const Options& o) {
                    "register it (dcthost sim register for the simulator) and check that its file exists");
         }
     }
-    if (registration.simulator) Say("       simulator device folder: " + Utf8Path(dct::termsim::DeviceFolder()) + "\n");
+    if (registration.simulator) Say("       simulator device folder: " + Utf8Path(SimulatorFolder(o)) + "\n");
 
     // The trace folder, as the library settles it: registry TraceDir, TARN_LOGS_FOLDER, the library's folder.
     std::string trace = dct::ReadRegistrySetting(SystemEnv(), "TraceDir", "");
@@ -666,7 +675,7 @@ constexpr char kSampleRecords[] =
 int Sim(const Options& o) {
     if (o.device) dct::termsim::SetDeviceFolderVariable(*o.device);
     const std::string what = o.arguments.empty() ? "state" : o.arguments[0];
-    const std::filesystem::path folder = dct::termsim::DeviceFolder();
+    const std::filesystem::path folder = SimulatorFolder(o);
     std::error_code ec;
     if (what == "register" || what == "unregister") {
         dct::termsim::RegistrationTurn turn;
@@ -674,8 +683,9 @@ int Sim(const Options& o) {
         // A local server started by the system does not share this program's environment: it is
         // told the folder chosen here, if one was.
         const bool chosen = o.device || !platform::Environment(dct::termsim::kFolderVariable).empty();
+        const std::string chosenFolder = chosen ? dct::termsim::DeviceFolder().string() : std::string();
         const int32_t hr =
-            platform::RegisterSimulatorServer(what == "unregister", o.local, chosen ? folder.string() : "", &message);
+            platform::RegisterSimulatorServer(what == "unregister", o.local, chosenFolder, &message);
         (hr == 0 ? Say : Complain)(message + (hr == 0 ? "\n" : ""));
         return hr == 0 ? exitcode::Ok : exitcode::Failed;
     }
@@ -708,26 +718,17 @@ int Sim(const Options& o) {
                      "Description=\"No link\"; sim fault Device Enabled=0; sim fault clear)");
             return exitcode::Usage;
         }
-        // One section per operation: the new one replaces a section of the same name.
-        std::string existing = ReadTextFile(folder / "faults.ini"), kept, line;
-        std::istringstream lines(existing);
-        bool skipping = false;
-        auto lower = [](std::string s) {
-            for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-            return s;
-        };
-        while (std::getline(lines, line)) {
-            if (!line.empty() && line[0] == '[') skipping = lower(line) == lower("[" + o.arguments[1] + "]");
-            if (!skipping) kept += line + "\n";
-        }
-        kept += "[" + o.arguments[1] + "]\n";
+        std::vector<std::string> settings;
         for (std::size_t i = 2; i < o.arguments.size(); ++i) {
             if (o.arguments[i].find('=') == std::string::npos) {
                 Complain("\"" + o.arguments[i] + "\" is not KEY=VALUE");
                 return exitcode::Usage;
             }
-            kept += SystemTextToUtf8(o.arguments[i]) + "\n";
+            settings.push_back(SystemTextToUtf8(o.arguments[i]));
         }
+        // One section per operation: the new one replaces a section of the same name.
+        const std::string kept =
+            dct::termsim::WithFaultSection(ReadTextFile(folder / "faults.ini"), o.arguments[1], settings);
         if (!WriteTextFile(folder / "faults.ini", kept)) {
             Complain("cannot write " + Utf8Path((folder / "faults.ini")));
             return exitcode::File;

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace dcthost::platform {
@@ -84,6 +86,9 @@ ServerRegistration TerminalServerRegistration();
 // Makes the simulator reachable for this process where no system registration exists: the in-process
 // class object of the posix COM stand-in. Nothing to do on Windows (the registry decides).
 bool ActivateInProcessSimulator(std::string* detail);
+
+// The folder the registered local server of the simulator was told to serve (--device), if any.
+std::optional<std::filesystem::path> RegisteredSimulatorFolder();
 
 // Registers the simulator beside the program: TermSim.dll (its DllRegisterServer), or with `local`
 // TermSimServer.exe with its type library, serving `deviceFolder` when that is not empty. Unregistering

@@ -182,6 +182,16 @@ printf '[BeginReport]\nHResult=0x80004005\nErrorInfo=Порт COM3 занят\n'
 run read
 check "read with a server failing at COM level: -6" err_has "-6"
 check "read with a server failing at COM level: its text" err_has "Порт COM3 занят"
+# faults.ini saved with CR LF: sim fault replaces the section, and a value with " ; " in it (which the
+# file would read as a comment) reaches the server whole.
+printf '[BeginReport]\r\nStatus=7\r\n' >"$device/faults.ini"
+run sim fault BeginReport Status=5 "Description=Порт занят ; повторите"
+check "sim fault in a CR LF faults.ini: the section replaced" \
+  bash -c "[ \$(grep -c '^\[BeginReport\]' '$device/faults.ini') = 1 ] && ! grep -q 'Status=7' '$device/faults.ini'"
+run read
+check "sim fault: the status injected" err_has "DctEnumData failed: 5"
+check "sim fault: the description whole" err_has "Порт занят ; повторите"
+rm -f "$device/faults.ini"
 run sim fault Device Enabled=0
 run read
 check "read with the device switched off: status 1" status_is 1
@@ -219,6 +229,8 @@ if [ "$mode" = wine ]; then
   run configure --port 3 --rate 57600 --cable
   run doctor
   check "doctor names the local server" out_has "local server"
+  DCT_TERMSIM_DIR=$(host_path "$work/elsewhere") run sim folder
+  check "sim folder: the folder the registered local server serves" out_has "$(host_path "$device")"
   printf '4601;2\n4602;1\n' >"$device/records.csv"
   run read --decimal .
   check "read through the local server" out_has "4602;1"

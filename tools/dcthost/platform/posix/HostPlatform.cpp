@@ -128,6 +128,11 @@ bool ActivateInProcessSimulator(std::string* detail) {
     return SUCCEEDED(hr);
 }
 
+// Nothing is registered outside a run here.
+std::optional<std::filesystem::path> RegisteredSimulatorFolder() {
+    return std::nullopt;
+}
+
 int32_t RegisterSimulatorServer(bool, bool, const std::string&, std::string* message) {
     if (message)
         *message = "nothing to do here: on this platform the simulator is registered inside each dcthost run";

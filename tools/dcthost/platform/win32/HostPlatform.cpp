@@ -174,6 +174,11 @@ ServerRegistration TerminalServerRegistration() {
     return r;
 }
 
+std::optional<std::filesystem::path> RegisteredSimulatorFolder() {
+    if (auto folder = dct::termsim::RegisteredDeviceFolder()) return std::filesystem::path(*folder);
+    return std::nullopt;
+}
+
 bool ActivateInProcessSimulator(std::string* detail) {
     if (detail) *detail = "the registry decides which server is created";
     return true;
