@@ -100,7 +100,7 @@ options:
   --library FILE            the library to load (default: DctDrv.dll / libDctDrv.so beside dcthost)
   --device DIR              the simulator's device folder (sets DCT_TERMSIM_DIR)
   --port 1..10  --rate 115200|57600|38400|19200|9600  --cable | --cradle
-  --out FILE                read: write here instead of stdout
+  --out FILE                read: write here instead of stdout (FILE.partial until the read is complete)
   --format csv|jsonl        read: output format (default csv)
   --encoding utf8|cp1251    CSV text encoding, for read and write (default utf8)
   --separator C             CSV field separator (default ;)
