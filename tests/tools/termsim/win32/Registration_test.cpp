@@ -134,6 +134,26 @@ TEST_F(Registration, AServerRegisteredOverTheSimulatorKeepsEveryValueItWrote) {
     }
 }
 
+// The earlier release marked its keys with "1" and recorded nothing: such a key stays the simulator's
+// while its server entry names the simulator's own file, and is another server's once it does not.
+TEST_F(Registration, AnEarlierReleasesKeysAreTheSimulatorsWhileTheyNameItsFiles) {
+    for (const std::wstring server :
+         {L"\"C:\\old\\TermSimServer.exe\" --device \"D:\\x\"", L"C:\\Station\\TermServer.exe"}) {
+        SCOPED_TRACE(std::string(server.begin(), server.end()));
+        const bool ours = server.find(L"TermSimServer.exe") != std::wstring::npos;
+        foreign.push_back(kClass);
+        SetValue(kClass + L"\\LocalServer32", server);
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, kClass.c_str(), L"DctTermSim", REG_SZ, L"1",
+                                  2 * sizeof(wchar_t)),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(RegisteredServer(), ours ? Registered::Local : Registered::Other);
+        EXPECT_EQ(UnregisterServer(), ours ? S_OK : SELFREG_E_CLASS);
+        EXPECT_EQ(Value(kClass + L"\\LocalServer32"),
+                  ours ? std::nullopt : std::optional<std::wstring>(server));
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, kClass.c_str());
+    }
+}
+
 // Cut short anywhere, a registration leaves nothing that looks like another server's: registering
 // again finishes it.
 TEST_F(Registration, ARegistrationCutShortIsTheSimulatorsToRedo) {
