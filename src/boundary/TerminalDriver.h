@@ -6,6 +6,7 @@
 
 #include "boundary/DctBoundary.h"
 #include "drv/dct/DctDriver.h"
+#include "drv/dct/dctIntf.h"
 #include "platform/Env.h"
 
 namespace dct {

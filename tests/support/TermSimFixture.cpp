@@ -1,6 +1,7 @@
 #include "support/TermSimFixture.h"
 
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -23,11 +24,12 @@ std::vector<std::string> ReadLines(const std::filesystem::path& path) {
 }
 
 std::vector<std::vector<std::string>> ReadCsv(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     std::vector<std::vector<std::string>> rows;
-    for (const std::string& line : ReadLines(path)) {
-        if (line.empty()) continue;
+    for (const termsim::Record& record : termsim::SplitCsvRecords(text)) {
         std::vector<std::string> row;
-        for (const std::u16string& field : termsim::SplitCsvLine(line)) row.push_back(termsim::Utf16ToUtf8(field));
+        for (const std::u16string& field : record) row.push_back(termsim::Utf16ToUtf8(field));
         rows.push_back(std::move(row));
     }
     return rows;

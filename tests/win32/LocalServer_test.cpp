@@ -326,6 +326,34 @@ TEST_F(LocalServer, ServerEndingMidReadIsReplacedByANewOneAtTheNextRead) {
     EXPECT_THAT(sim.Calls(), ElementsAre("Set_PortNumber 3", "Set_BaudRate 2", "Get_DeviceEnabled -> 1", "Clear -> 0"));
 }
 
+// A server that starts while --stop waits for the running one to end, as COM starts one for a client
+// that comes after the old server withdrew, is not among those told to stop: it serves that client.
+TEST_F(LocalServer, AServerStartedWhileStopWaitsServes) {
+    sim.WriteRecords({{"4601", "2"}});
+    UniqueKernelHandle old = StartServer(L"");
+    ASSERT_TRUE(old);
+    ASSERT_TRUE(WaitFor(RunningInstanceListed, 30s)) << "the server did not enter the running-object table";
+    // Started as COM starts it, it waits for the old one to end before it serves.
+    UniqueKernelHandle next = StartServer(L"-Embedding");
+    ASSERT_TRUE(next);
+    ASSERT_TRUE(WaitFor([] { return ServerProcesses().size() == 2; }, 10s));
+
+    UniqueKernelHandle stop = StartServer(L"--stop");
+    ASSERT_EQ(WaitForSingleObject(stop.get(), 60000), WAIT_OBJECT_0);
+    DWORD stopped = 99;
+    GetExitCodeProcess(stop.get(), &stopped);
+    EXPECT_EQ(stopped, 0u);
+    EXPECT_EQ(WaitForSingleObject(old.get(), 0), WAIT_OBJECT_0);
+    ASSERT_TRUE(WaitFor(RunningInstanceListed, 30s)) << "the server started meanwhile ended with the old one";
+    EXPECT_EQ(WaitForSingleObject(next.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    Collected read = Read();
+    EXPECT_EQ(last, 0) << Explain();
+    EXPECT_THAT(read.codes, ElementsAre("4601"));
+    ASSERT_EQ(read.servers.size(), 1u);
+    EXPECT_EQ(read.servers[0], GetProcessId(next.get()));
+}
+
 // The server ends in the middle of a step read and the host ends the read with clear: nothing
 // reaches the server that replaces it, and the terminal keeps every record.
 TEST_F(LocalServer, ServerEndingMidStepReadClearsNothing) {

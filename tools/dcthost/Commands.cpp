@@ -1,12 +1,11 @@
 #include "Commands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <sstream>
 
 #include "DctLibrary.h"
 #include "HostCalls.h"
@@ -14,6 +13,7 @@
 #include "HostPlatform.h"
 #include "HostText.h"
 #include "TermSim.h"
+#include "TermSimDevice.h"
 
 #include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
 #include "drv/dct/drivers/opticon_zebex/UDrvIni.h"
@@ -120,6 +120,15 @@ int WithInstance(const Options& o, Body&& body) {
     DctInstance instance(*library, o.terminal, SettingsDirectory(o));
     if (!OpenInstance(instance, o)) return exitcode::Failed;
     return body(instance);
+}
+
+// The device folder the simulator serves, for the commands that look into it: --device when given;
+// else the folder the registered local server was told, which it serves whatever this program's
+// environment says; else DCT_TERMSIM_DIR or the default, as TermSim.dll settles it.
+std::filesystem::path SimulatorFolder(const Options& o) {
+    if (o.device) return dct::termsim::DeviceFolder();
+    if (auto served = platform::RegisteredSimulatorFolder()) return *served;
+    return dct::termsim::DeviceFolder();
 }
 
 // ---------------------------------------------------------------------------------------- info
@@ -311,12 +320,36 @@ private:
 RecordSink* g_sink = nullptr;
 constexpr int32_t kSinkTag = 0x44435448;  // the UserData that marks dcthost's own bulk read
 
+// The file of --out while the read goes on: it gets its own name only once every record is in it,
+// so that a read cut short never leaves a file that looks complete; a failed read leaves it under
+// this name, which says what it is.
+std::string PartialName(const std::string& out) {
+    return out + ".partial";
+}
+
+// After a failed read into --out: the partial file kept (or removed when nothing reached it), and
+// one line saying where the records delivered so far are.
+void KeepPartial(const Options& o, const RecordSink& sink, bool countIsExact) {
+    const std::string partial = PartialName(*o.out);
+    const std::string out = SystemTextToUtf8(*o.out);
+    if (sink.Count() == 0) {
+        std::remove(partial.c_str());
+        Complain(out + " was not written: no record was read");
+        return;
+    }
+    Complain(out + " was not written; " +
+             (countIsExact ? "the " + std::to_string(sink.Count()) + " records read before the failure are"
+                           : "what was read before the failure is") +
+             " in " + SystemTextToUtf8(partial) + ", which is not a complete read");
+}
+
 int ReadRecords(DctInstance& instance, const Options& o) {
     FILE* file = stdout;
     if (o.out) {
-        file = platform::OpenFile(*o.out, "wb");
+        file = platform::OpenFile(PartialName(*o.out), "wb");
         if (!file) {
-            Complain("cannot create " + SystemTextToUtf8(*o.out) + ": " + std::strerror(errno) + " (nothing was read)");
+            Complain("cannot create " + SystemTextToUtf8(PartialName(*o.out)) + ": " + std::strerror(errno) +
+                     " (nothing was read)");
             return exitcode::File;
         }
     }
@@ -324,7 +357,7 @@ int ReadRecords(DctInstance& instance, const Options& o) {
     // The library is never asked to clear while reading: the terminal is cleared only after the
     // output has safely reached the disk.
     int32_t rc;
-    std::string operation;
+    std::string operation, text;
     if (o.step) {
         operation = "DctBeginDataReading";
         rc = instance.BeginDataReading();
@@ -338,15 +371,9 @@ int ReadRecords(DctInstance& instance, const Options& o) {
                 if (rc != code::Ok || !more) break;
                 sink.Record(code, quantity);
             }
-            std::string text = rc != code::Ok ? instance.ErrorText() : std::string();
+            text = rc != code::Ok ? instance.ErrorText() : std::string();
             const int32_t end = instance.EndDataReading(0);
             if (rc == code::Ok && end != code::Ok) rc = end, operation = "DctEndDataReading";
-            if (rc != code::Ok) {
-                if (text.empty()) text = instance.ErrorText();
-                sink.Progress(true);
-                if (o.out) std::fclose(file);
-                return LibraryFailure(operation, rc, text, "the terminal keeps its records");
-            }
         }
     } else {
         operation = "DctEnumData";
@@ -356,18 +383,27 @@ int ReadRecords(DctInstance& instance, const Options& o) {
     }
     sink.Progress(true);
     if (rc != code::Ok) {
-        const std::string text = instance.ErrorText();
-        if (o.out) std::fclose(file);
-        return LibraryFailure(operation, rc, text, "the terminal keeps its records");
+        if (text.empty()) text = instance.ErrorText();
+        LibraryFailure(operation, rc, text);
+        if (o.out) {
+            std::fclose(file);
+            KeepPartial(o, sink, !sink.Failed());
+        }
+        Complain("the terminal keeps its records");
+        return exitcode::Failed;
     }
     std::string reason;
     if (o.out) {
-        if (!platform::FlushToDiskAndClose(file, &reason) && !sink.Failed()) sink.Fail("saving " + SystemTextToUtf8(*o.out) + " failed: " + reason);
+        if (!platform::FlushToDiskAndClose(file, &reason) && !sink.Failed())
+            sink.Fail("saving " + SystemTextToUtf8(PartialName(*o.out)) + " failed: " + reason);
+        else if (!sink.Failed() && !platform::MoveReplacing(PartialName(*o.out), *o.out, &reason))
+            sink.Fail("naming the output " + SystemTextToUtf8(*o.out) + " failed: " + reason);
     } else if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         sink.Fail("writing to the standard output failed");
     }
     if (sink.Failed()) {
         Complain(sink.Problem());
+        if (o.out) KeepPartial(o, sink, false);
         Complain(o.clearAfter ? "the terminal was NOT cleared: it keeps every record" : "the terminal keeps its records");
         return exitcode::File;
     }
@@ -450,14 +486,44 @@ int Write(const Options& o) {
         Complain("cannot read " + SystemTextToUtf8(path) + ": " + std::strerror(errno));
         return exitcode::File;
     }
+    const std::string file = SystemTextToUtf8(path);
+    if (auto wide = LikelyWideEncoding(bytes)) {
+        Complain(file + " holds NUL bytes, which no UTF-8 or cp1251 text does: it looks like " + *wide +
+                 " text. Save it as UTF-8 (or cp1251 with --encoding cp1251); nothing was sent");
+        return exitcode::File;
+    }
     std::string_view text = bytes;
     if (o.encoding == Encoding::Utf8) text = SkipUtf8Bom(text);
     std::vector<CsvProblem> problems;
     const auto records = ParseGoodsTable(
         text, o.separator, [&](std::string_view field) { return EncodingToAnsi(field, o.encoding); }, &problems);
-    for (const auto& p : problems) Complain(SystemTextToUtf8(path) + ":" + std::to_string(p.line) + ": " + p.message);
+    bool unreadable = false, badText = false;
+    for (const auto& p : problems) {
+        Complain(file + ":" + std::to_string(p.line) + ": " + p.message);
+        unreadable = unreadable || p.endsParse;
+        badText = badText || p.message.find("not valid text") != std::string::npos;
+    }
+    if (records.empty() && badText && o.encoding == Encoding::Utf8)
+        Complain("no row could be read as UTF-8 text; if the file is in cp1251, give --encoding cp1251");
+    // A row that cannot be read takes every row after it along: skipping it would drop them unseen.
+    if (unreadable) {
+        Complain("the rest of the file cannot be read; nothing was sent");
+        return exitcode::File;
+    }
     if (!problems.empty() && !o.skipBad) {
         Complain(std::to_string(problems.size()) + " bad rows; nothing was sent (--skip-bad sends the good rows)");
+        return exitcode::File;
+    }
+    // --full replaces what the terminal holds: it must not lose goods the user did not mean to drop.
+    if (o.full && !problems.empty() && !o.allowIncompleteTable) {
+        Complain("--full would replace the terminal's table without the " + std::to_string(problems.size()) +
+                 " bad rows; nothing was sent (--allow-incomplete-table replaces it all the same)");
+        return exitcode::File;
+    }
+    if (o.full && records.empty() && !o.allowEmptyTable) {
+        Complain(file +
+                 " holds no goods record: --full would empty the terminal's table; nothing was sent "
+                 "(--allow-empty-table empties it)");
         return exitcode::File;
     }
     return WithInstance(o, [&](DctInstance& instance) { return WriteRecords(instance, o, path, records, problems.size()); });
@@ -566,7 +632,7 @@ int Doctor(const Options& o) {
                    "register it (dcthost sim register for the simulator) and check that its file exists");
         }
     }
-    if (registration.simulator) Say("       simulator device folder: " + Utf8Path(dct::termsim::DeviceFolder()) + "\n");
+    if (registration.simulator) Say("       simulator device folder: " + Utf8Path(SimulatorFolder(o)) + "\n");
 
     // The trace folder, as the library settles it: registry TraceDir, TARN_LOGS_FOLDER, the library's folder.
     std::string trace = dct::ReadRegistrySetting(SystemEnv(), "TraceDir", "");
@@ -609,7 +675,7 @@ constexpr char kSampleRecords[] =
 int Sim(const Options& o) {
     if (o.device) dct::termsim::SetDeviceFolderVariable(*o.device);
     const std::string what = o.arguments.empty() ? "state" : o.arguments[0];
-    const std::filesystem::path folder = dct::termsim::DeviceFolder();
+    const std::filesystem::path folder = SimulatorFolder(o);
     std::error_code ec;
     if (what == "register" || what == "unregister") {
         dct::termsim::RegistrationTurn turn;
@@ -617,8 +683,9 @@ int Sim(const Options& o) {
         // A local server started by the system does not share this program's environment: it is
         // told the folder chosen here, if one was.
         const bool chosen = o.device || !platform::Environment(dct::termsim::kFolderVariable).empty();
+        const std::string chosenFolder = chosen ? dct::termsim::DeviceFolder().string() : std::string();
         const int32_t hr =
-            platform::RegisterSimulatorServer(what == "unregister", o.local, chosen ? folder.string() : "", &message);
+            platform::RegisterSimulatorServer(what == "unregister", o.local, chosenFolder, &message);
         (hr == 0 ? Say : Complain)(message + (hr == 0 ? "\n" : ""));
         return hr == 0 ? exitcode::Ok : exitcode::Failed;
     }
@@ -651,26 +718,17 @@ int Sim(const Options& o) {
                      "Description=\"No link\"; sim fault Device Enabled=0; sim fault clear)");
             return exitcode::Usage;
         }
-        // One section per operation: the new one replaces a section of the same name.
-        std::string existing = ReadTextFile(folder / "faults.ini"), kept, line;
-        std::istringstream lines(existing);
-        bool skipping = false;
-        auto lower = [](std::string s) {
-            for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-            return s;
-        };
-        while (std::getline(lines, line)) {
-            if (!line.empty() && line[0] == '[') skipping = lower(line) == lower("[" + o.arguments[1] + "]");
-            if (!skipping) kept += line + "\n";
-        }
-        kept += "[" + o.arguments[1] + "]\n";
+        std::vector<std::string> settings;
         for (std::size_t i = 2; i < o.arguments.size(); ++i) {
             if (o.arguments[i].find('=') == std::string::npos) {
                 Complain("\"" + o.arguments[i] + "\" is not KEY=VALUE");
                 return exitcode::Usage;
             }
-            kept += SystemTextToUtf8(o.arguments[i]) + "\n";
+            settings.push_back(SystemTextToUtf8(o.arguments[i]));
         }
+        // One section per operation: the new one replaces a section of the same name.
+        const std::string kept =
+            dct::termsim::WithFaultSection(ReadTextFile(folder / "faults.ini"), o.arguments[1], settings);
         if (!WriteTextFile(folder / "faults.ini", kept)) {
             Complain("cannot write " + Utf8Path((folder / "faults.ini")));
             return exitcode::File;

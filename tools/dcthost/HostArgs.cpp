@@ -1,5 +1,6 @@
 #include "HostArgs.h"
 
+#include <charconv>
 #include <cstdlib>
 
 namespace dcthost {
@@ -7,12 +8,57 @@ namespace {
 
 constexpr int kRates[] = {115200, 57600, 38400, 19200, 9600};
 
+// A whole 32-bit number, nothing else: out of range is no number (strtol's long is 32 bits under
+// mingw and clamps there instead of failing).
 std::optional<int> Integer(const std::string& text) {
-    if (text.empty()) return std::nullopt;
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (*end != '\0' || value < -2147483647L - 1 || value > 2147483647L) return std::nullopt;
-    return static_cast<int>(value);
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
+    return value;
+}
+
+// A word that is an option of dcthost rather than the value an option asks for: `--out --clear-after`
+// would otherwise write a file of that name, and the option would be lost.
+bool LooksLikeOption(const std::string& word) {
+    return word.rfind("--", 0) == 0 || word == "-h" || word == "-y";
+}
+
+bool IsNumber(const std::string& word) {
+    return Integer(word).has_value();
+}
+
+// Words after the command beyond those it takes: the first one it does not take, if any.
+std::optional<std::string> WordsProblem(const Options& o) {
+    const std::vector<std::string>& words = o.arguments;
+    const std::string& c = o.command;
+    if (c == "info" || c == "configure" || c == "show" || c == "remove" || c == "read" || c == "clear" ||
+        c == "service" || c == "doctor") {
+        if (words.empty()) return std::nullopt;
+        std::string problem = c + " takes no word \"" + words[0] + "\"";
+        if (IsNumber(words[0]) && c != "info")
+            problem += "; to name terminal " + words[0] + ", give --terminal " + words[0];
+        return problem;
+    }
+    if (c == "write") {
+        const std::size_t takes = o.in ? 0 : 1;
+        if (words.size() <= takes) return std::nullopt;
+        return "write takes one goods table" + std::string(o.in ? " (given by --in)" : "") + "; \"" +
+               words[takes] + "\" is one word too many";
+    }
+    if (c == "sim" && !words.empty()) {
+        const std::string& what = words[0];
+        std::size_t takes = 1;
+        if (what == "records")
+            takes = 2;
+        else if (what == "fault")
+            takes = words.size() > 1 && words[1] == "clear" ? 2 : words.size();
+        else if (what != "register" && what != "unregister" && what != "folder" && what != "state")
+            takes = words.size();
+        if (words.size() <= takes) return std::nullopt;
+        return "sim " + what + " takes no word \"" + words[takes] + "\"";
+    }
+    return std::nullopt;
 }
 
 std::optional<char> SingleCharacter(const std::string& text) {
@@ -54,7 +100,7 @@ options:
   --library FILE            the library to load (default: DctDrv.dll / libDctDrv.so beside dcthost)
   --device DIR              the simulator's device folder (sets DCT_TERMSIM_DIR)
   --port 1..10  --rate 115200|57600|38400|19200|9600  --cable | --cradle
-  --out FILE                read: write here instead of stdout
+  --out FILE                read: write here instead of stdout (FILE.partial until the read is complete)
   --format csv|jsonl        read: output format (default csv)
   --encoding utf8|cp1251    CSV text encoding, for read and write (default utf8)
   --separator C             CSV field separator (default ;)
@@ -64,6 +110,8 @@ options:
   --clear-after             read: clear the terminal once every record is safely written
   --full                    write: replace the terminal's table (default: append)
   --skip-bad                write: send the good rows even when some rows are bad
+  --allow-incomplete-table  write --full --skip-bad: replace the terminal's table without the bad rows
+  --allow-empty-table       write --full: replace the terminal's table even with no record at all
   --yes                     clear: do not ask
   --version                 dcthost's version, which is the release's
 
@@ -88,7 +136,7 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= args.size()) return std::nullopt;
+            if (i + 1 >= args.size() || LooksLikeOption(args[i + 1])) return std::nullopt;
             return args[++i];
         };
         if (a == "-h" || a == "--help") {
@@ -99,6 +147,8 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
                    a == "--terminal" || a == "--port" || a == "--rate" || a == "--format" || a == "--encoding" ||
                    a == "--separator" || a == "--decimal") {
             auto v = value();
+            if (!v && i + 1 < args.size())
+                return fail(a + " needs a value, but " + args[i + 1] + " is an option");
             if (!v) return fail(a + " needs a value");
             if (a == "--settings") o.settings = *v;
             else if (a == "--library") o.library = *v;
@@ -144,6 +194,10 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
         else if (a == "--full") o.full = true;
         else if (a == "--append") o.full = false;
         else if (a == "--skip-bad") o.skipBad = true;
+        else if (a == "--allow-empty-table")
+            o.allowEmptyTable = true;
+        else if (a == "--allow-incomplete-table")
+            o.allowIncompleteTable = true;
         else if (a == "--yes" || a == "-y") o.yes = true;
         else if (a == "--local") o.local = true;
         else if (a.size() > 1 && a[0] == '-' && a != "-") return fail("unknown option " + a);
@@ -151,6 +205,7 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
         else o.arguments.push_back(a);
     }
     if (o.command.empty() && !o.help && !o.version) return fail("no command given");
+    if (auto problem = WordsProblem(o)) return fail(*problem + "; nothing was done");
     if (o.format == OutputFormat::JsonLines && o.encoding == Encoding::Cp1251)
         return fail("JSON Lines are UTF-8; --encoding cp1251 applies to CSV only");
     return o;

@@ -37,6 +37,8 @@ struct Options {
     bool clearAfter = false;
     bool full = false;
     bool skipBad = false;
+    bool allowEmptyTable = false;       // write --full: replace the terminal's table with none
+    bool allowIncompleteTable = false;  // write --full --skip-bad: replace it without the bad rows
     bool yes = false;
     bool local = false;  // sim register: the local server TermSimServer.exe, not TermSim.dll
     bool help = false;

@@ -73,7 +73,14 @@ std::vector<CsvRow> ParseCsv(std::string_view text, char separator, std::vector<
         }
     }
     if (quoted) {
-        if (problems) problems->push_back({row.line, "a quoted field is not closed"});
+        const bool endsInBreak = !text.empty() && (text.back() == '\n' || text.back() == '\r');
+        const int last = endsInBreak ? line - 1 : line;
+        if (problems)
+            problems->push_back({row.line,
+                                 "a quoted field opened here is never closed, so lines " +
+                                     std::to_string(row.line) + " to " + std::to_string(last) +
+                                     " cannot be read",
+                                 true});
         return rows;
     }
     if (any || !field.empty()) endRow();

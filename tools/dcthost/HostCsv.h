@@ -17,11 +17,13 @@ struct CsvRow {
 struct CsvProblem {
     int line = 0;
     std::string message;
+    bool endsParse = false;  // nothing from this line on could be read: no row is merely skipped
 };
 
 // Splits text into rows: fields separated by `separator`, a field in double quotes may hold the
 // separator, quotes (doubled) and line breaks; CR LF, LF or CR end a row; blank lines are skipped.
-// A quote left open makes a problem at the line where its row began and ends the parse.
+// A quote left open makes a problem at the line where its row began and ends the parse: that
+// problem says so (endsParse), since every row from there on is lost.
 std::vector<CsvRow> ParseCsv(std::string_view text, char separator, std::vector<CsvProblem>* problems);
 
 // One goods record as the library takes it: texts already in the library's code page.

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace dcthost::platform {
@@ -85,6 +87,9 @@ ServerRegistration TerminalServerRegistration();
 // class object of the posix COM stand-in. Nothing to do on Windows (the registry decides).
 bool ActivateInProcessSimulator(std::string* detail);
 
+// The folder the registered local server of the simulator was told to serve (--device), if any.
+std::optional<std::filesystem::path> RegisteredSimulatorFolder();
+
 // Registers the simulator beside the program: TermSim.dll (its DllRegisterServer), or with `local`
 // TermSimServer.exe with its type library, serving `deviceFolder` when that is not empty. Unregistering
 // removes either kind. 0 on success, else the HRESULT; *message says what happened.
@@ -95,6 +100,8 @@ void UseBinaryStandardStreams();
 bool IsTerminal(FILE* stream);
 // Flushes a written file through to the disk and closes it; false (file closed anyway) on any failure.
 bool FlushToDiskAndClose(FILE* file, std::string* reason);
+// Gives a written file its final name, replacing a file of that name; false with the reason if not.
+bool MoveReplacing(const std::string& from, const std::string& to, std::string* reason);
 // Text of the command line, the environment and file names, as UTF-8: the ANSI code page on Windows,
 // already UTF-8 elsewhere.
 std::string SystemTextToUtf8(const std::string& text);

@@ -106,4 +106,19 @@ std::string_view SkipUtf8Bom(std::string_view text) {
     return text;
 }
 
+std::optional<std::string> LikelyWideEncoding(std::string_view bytes) {
+    if (bytes.find('\0') == std::string_view::npos) return std::nullopt;
+    using namespace std::string_view_literals;
+    if (bytes.substr(0, 4) == "\xFF\xFE\0\0"sv) return "UTF-32 little-endian";
+    if (bytes.substr(0, 4) == "\0\0\xFE\xFF"sv) return "UTF-32 big-endian";
+    if (bytes.substr(0, 2) == "\xFF\xFE"sv) return "UTF-16 little-endian";
+    if (bytes.substr(0, 2) == "\xFE\xFF"sv) return "UTF-16 big-endian";
+    // Latin letters, digits and separators are most of a goods table: in UTF-16 each has one NUL,
+    // after it in little-endian order, before it in big-endian.
+    std::size_t even = 0, odd = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        if (bytes[i] == '\0') ++(i % 2 ? odd : even);
+    return odd >= even ? "UTF-16 little-endian" : "UTF-16 big-endian";
+}
+
 }  // namespace dcthost

@@ -31,4 +31,9 @@ std::optional<std::string> EncodingToAnsi(std::string_view text, Encoding encodi
 // Removes a UTF-8 byte-order mark at the start.
 std::string_view SkipUtf8Bom(std::string_view text);
 
+// Neither UTF-8 nor cp1251 text holds NUL bytes; a file that does was most likely saved as UTF-16
+// or UTF-32. For such bytes, the encoding they most likely are in, by a byte-order mark or else by
+// where the NULs fall (e.g. "UTF-16 little-endian"); nullopt when they hold no NUL.
+std::optional<std::string> LikelyWideEncoding(std::string_view bytes);
+
 }  // namespace dcthost

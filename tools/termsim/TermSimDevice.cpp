@@ -1,10 +1,13 @@
 #include "TermSimDevice.h"
 
+#include <atomic>
 #include <charconv>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <system_error>
+
+#include "TermSimPlatform.h"
 
 namespace dct::termsim {
 namespace {
@@ -42,14 +45,18 @@ std::optional<int64_t> ParseNumber(std::string_view text) {
     return negative ? -signedValue : signedValue;
 }
 
-std::optional<std::string> ReadFile(const std::filesystem::path& path) {
+std::optional<std::string> ReadBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    std::string bytes = text.str();
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) return std::nullopt;
+    return bytes;
+}
+
+std::optional<std::string> ReadFile(const std::filesystem::path& path) {
+    auto bytes = ReadBytes(path);
     // Editors on Windows like to start UTF-8 files with a byte-order mark.
-    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.erase(0, 3);
+    if (bytes && bytes->rfind("\xEF\xBB\xBF", 0) == 0) bytes->erase(0, 3);
     return bytes;
 }
 
@@ -64,6 +71,52 @@ std::vector<std::string_view> Lines(std::string_view text) {
         text.remove_prefix(end + 1);
     }
     return lines;
+}
+
+// A section header's name as it is matched: inside the brackets, trimmed, in lower case.
+std::string SectionName(std::string_view header) {
+    const size_t close = header.find(']');
+    return Lower(Trim(header.substr(1, close == std::string_view::npos ? header.size() - 1 : close - 1)));
+}
+
+// A value as written after '=': between double quotes (a doubled quote inside stands for one), or
+// up to a ';' that follows a blank, which begins a comment as in the guide's example.
+std::string FaultValue(std::string_view written) {
+    const std::string_view text = Trim(written);
+    if (!text.empty() && text.front() == '"') {
+        std::string value;
+        for (size_t i = 1; i < text.size(); ++i) {
+            if (text[i] != '"') {
+                value.push_back(text[i]);
+            } else if (i + 1 < text.size() && text[i + 1] == '"') {
+                value.push_back('"');
+                ++i;
+            } else {
+                return value;  // what follows the closing quote is a comment
+            }
+        }
+    }
+    for (size_t i = 0; i < written.size(); ++i)
+        if (written[i] == ';' && i > 0 && (written[i - 1] == ' ' || written[i - 1] == '\t'))
+            return std::string(Trim(written.substr(0, i)));
+    return std::string(text);
+}
+
+// KEY=VALUE as a line of faults.ini that reads back as VALUE: quoted when a comment or the quotes
+// would otherwise take part of it.
+std::string FaultLine(std::string_view setting) {
+    const size_t eq = setting.find('=');
+    if (eq == std::string_view::npos) return std::string(setting);
+    const std::string_view value = setting.substr(eq + 1);
+    if (FaultValue(value) == value) return std::string(setting);
+    std::string line(setting.substr(0, eq + 1));
+    line.push_back('"');
+    for (char c : value) {
+        if (c == '"') line.push_back('"');
+        line.push_back(c);
+    }
+    line.push_back('"');
+    return line;
 }
 
 }  // namespace
@@ -133,57 +186,6 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     return out;
 }
 
-std::string JoinCsvLine(const Record& fields) {
-    std::string line;
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (i) line.push_back(';');
-        std::string field = Utf16ToUtf8(fields[i]);
-        if (field.find_first_of(";\"\r\n") == std::string::npos) {
-            line += field;
-            continue;
-        }
-        line.push_back('"');
-        for (char c : field) {
-            if (c == '"') line.push_back('"');
-            line.push_back(c);
-        }
-        line.push_back('"');
-    }
-    return line;
-}
-
-Record SplitCsvLine(std::string_view line) {
-    Record fields;
-    std::string field;
-    size_t i = 0;
-    for (;;) {
-        field.clear();
-        if (i < line.size() && line[i] == '"') {
-            ++i;
-            while (i < line.size()) {
-                if (line[i] == '"') {
-                    if (i + 1 < line.size() && line[i + 1] == '"') {
-                        field.push_back('"');
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                field.push_back(line[i++]);
-            }
-            // Anything between the closing quote and the separator belongs to the field as well.
-            while (i < line.size() && line[i] != ';') field.push_back(line[i++]);
-        } else {
-            while (i < line.size() && line[i] != ';') field.push_back(line[i++]);
-        }
-        fields.push_back(Utf8ToUtf16(field));
-        if (i >= line.size()) break;
-        ++i;  // the separator
-    }
-    return fields;
-}
-
 const Fault& FaultSettings::For(std::string_view operation) const {
     static const Fault none;
     auto it = Operations.find(Lower(operation));
@@ -197,14 +199,13 @@ FaultSettings ParseFaults(std::string_view text) {
         std::string_view line = Trim(raw);
         if (line.empty() || line.front() == ';' || line.front() == '#') continue;
         if (line.front() == '[') {
-            size_t close = line.find(']');
-            section = Lower(Trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1)));
+            section = SectionName(line);
             continue;
         }
         size_t eq = line.find('=');
         if (eq == std::string_view::npos || section.empty()) continue;
         std::string key = Lower(Trim(line.substr(0, eq)));
-        std::string_view value = Trim(line.substr(eq + 1));
+        const std::string value = FaultValue(line.substr(eq + 1));
         auto number = ParseNumber(value);
         if (section == "device") {
             if (key == "enabled" && number) settings.Enabled = *number != 0;
@@ -221,6 +222,28 @@ FaultSettings ParseFaults(std::string_view text) {
         else if (key == "exit" && number) fault.Exit = static_cast<int>(*number);
     }
     return settings;
+}
+
+std::string WithFaultSection(std::string_view ini, std::string_view operation,
+                             const std::vector<std::string>& settings) {
+    const std::string eol = ini.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
+    const std::string name = Lower(Trim(operation));
+    std::string out;
+    bool replaced = false;
+    for (size_t pos = 0; pos < ini.size();) {
+        const size_t end = ini.find('\n', pos);
+        const std::string_view raw =
+            ini.substr(pos, end == std::string_view::npos ? std::string_view::npos : end + 1 - pos);
+        pos = end == std::string_view::npos ? ini.size() : end + 1;
+        const std::string_view line = Trim(raw.substr(0, raw.find('\n')));
+        if (!line.empty() && line.front() == '[') replaced = SectionName(line) == name;
+        if (replaced) continue;
+        out += raw;
+        if (raw.back() != '\n') out += eol;
+    }
+    out += "[" + std::string(operation) + "]" + eol;
+    for (const std::string& setting : settings) out += FaultLine(setting) + eol;
+    return out;
 }
 
 std::string LogString(std::u16string_view text) {
@@ -261,10 +284,7 @@ std::optional<std::vector<Record>> DeviceFiles::ReadRecords() const {
     if (!std::filesystem::exists(path, ec)) return std::vector<Record>{};
     auto text = ReadFile(path);
     if (!text) return std::nullopt;
-    std::vector<Record> records;
-    for (std::string_view line : Lines(*text))
-        if (!line.empty()) records.push_back(SplitCsvLine(line));
-    return records;
+    return SplitCsvRecords(*text);
 }
 
 bool DeviceFiles::ClearRecords() const {
@@ -274,10 +294,19 @@ bool DeviceFiles::ClearRecords() const {
 
 bool DeviceFiles::WriteTable(const std::vector<Record>& records, bool append) const {
     std::string text;
+    if (append) {
+        std::error_code ec;
+        const auto path = folder_ / "table.csv";
+        if (std::filesystem::exists(path, ec)) {
+            auto old = ReadBytes(path);
+            if (!old) return false;
+            text = std::move(*old);
+            // A last line without its line break would take the first new record into it.
+            if (!text.empty() && text.back() != '\n') text += '\n';
+        }
+    }
     for (const Record& r : records) text += JoinCsvLine(r) + "\n";
-    std::ofstream out(folder_ / "table.csv", std::ios::binary | (append ? std::ios::app : std::ios::trunc));
-    out << text;
-    return static_cast<bool>(out.flush());
+    return Replace("table.csv", text);
 }
 
 bool DeviceFiles::AppendTask(std::u16string_view path) const { return Append("tasks.log", Utf16ToUtf8(path) + "\n"); }
@@ -305,9 +334,29 @@ bool DeviceFiles::WriteConnection(const Connection& connection) const {
     std::string text;
     if (connection.Port) text += "Port=" + std::to_string(*connection.Port) + "\n";
     if (connection.Rate) text += "Rate=" + std::to_string(*connection.Rate) + "\n";
-    std::ofstream out(folder_ / "connection.ini", std::ios::binary | std::ios::trunc);
-    out << text;
-    return static_cast<bool>(out.flush());
+    return Replace("connection.ini", text);
+}
+
+// Written whole beside the file and then put in its place: a write that fails (a full disk, the
+// server killed) leaves the file as it was, never cut.
+bool DeviceFiles::Replace(const char* name, std::string_view text) const {
+    static std::atomic<unsigned> written{0};
+    const auto target = folder_ / name;
+    auto temporary = target;
+    temporary += "." + std::to_string(platform::ProcessId()) + "-" + std::to_string(++written) + ".tmp";
+    std::error_code ignored;
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.close();
+        if (!out) {
+            std::filesystem::remove(temporary, ignored);
+            return false;
+        }
+    }
+    if (platform::MoveReplacing(temporary, target)) return true;
+    std::filesystem::remove(temporary, ignored);
+    return false;
 }
 
 bool DeviceFiles::Append(const char* name, std::string_view text) const {

@@ -9,17 +9,12 @@
 #include <string_view>
 #include <vector>
 
-namespace dct::termsim {
+#include "TermSimCsv.h"
 
-using Record = std::vector<std::u16string>;
+namespace dct::termsim {
 
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
-
-// One line of ';'-separated fields. A field holding ';', '"' or a line break is put between double
-// quotes with its quotes doubled; such fields are read back the same way.
-std::string JoinCsvLine(const Record& fields);
-Record SplitCsvLine(std::string_view line);
 
 // What faults.ini asks of one operation (a section named after it).
 struct Fault {
@@ -40,8 +35,15 @@ struct FaultSettings {
     const Fault& For(std::string_view operation) const;
 };
 
-// Parses the text of faults.ini (UTF-8; ';' and '#' begin comment lines; names ignore case).
+// Parses the text of faults.ini (UTF-8; ';' and '#' begin comment lines, and a ';' after a blank
+// ends a value; a value may be put between double quotes; names ignore case).
 FaultSettings ParseFaults(std::string_view text);
+
+// faults.ini's text with the section of `operation` (named in any case) replaced by one holding
+// `settings` (KEY=VALUE each, quoted where the file's syntax would change a value), at the end; the
+// other sections are kept as they are, and so are the file's line ends (CR LF or LF).
+std::string WithFaultSection(std::string_view ini, std::string_view operation,
+                             const std::vector<std::string>& settings);
 
 // Formats call-log values: signed or unsigned decimal, strings quoted with \ and " escaped.
 std::string LogString(std::u16string_view text);
@@ -71,6 +73,7 @@ public:
 
 private:
     bool Append(const char* name, std::string_view text) const;
+    bool Replace(const char* name, std::string_view text) const;
 
     std::filesystem::path folder_;
 };

@@ -2,6 +2,6 @@
 
 namespace dct::platform {
 
-void ReleaseLanguageRuntime() {}
+void ReleaseLanguageRuntimeAtUnload() {}
 
 }  // namespace dct::platform

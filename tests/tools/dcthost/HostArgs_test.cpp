@@ -42,6 +42,23 @@ TEST(HostArgs, BadCommandLinesAreRefusedWithAReason) {
     EXPECT_FALSE(Parse({"read", "--bogus"}));
     EXPECT_FALSE(Parse({"read", "--format", "jsonl", "--encoding", "cp1251"}));
     EXPECT_FALSE(Parse({}));
+    // Nothing is taken that the command does not take: a word, an option as a value, a number out of
+    // range (strtol's long is 32 bits under mingw). The message names what was refused.
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"clear", "2", "--yes"}, "\"2\""},
+        {{"read", "--out", "--clear-after"}, "--clear-after"},
+        {{"write", "a.csv", "b.csv"}, "\"b.csv\""},
+        {{"read", "--terminal", "99999999999"}, "99999999999"},
+        {{"configure", "--port", "4294967297"}, "--port"},
+        {{"sim", "register", "x"}, "\"x\""},
+    };
+    for (const auto& [line, named] : refused) {
+        EXPECT_FALSE(Parse(line, &error)) << line[0] << " " << line[1];
+        EXPECT_NE(error.find(named), std::string::npos) << error;
+    }
+    auto negative = Parse({"read", "--terminal", "-1"});
+    ASSERT_TRUE(negative);
+    EXPECT_EQ(negative->terminal, -1);
 }
 
 TEST(HostArgs, WordsAfterTheCommandAreArguments) {

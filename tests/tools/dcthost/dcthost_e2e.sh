@@ -97,6 +97,16 @@ check "read --clear-after: status 0" status_is 0
 check "read --clear-after: every record saved" same "$work/cleared.csv" "$work/read.expected"
 check "read --clear-after: the terminal is empty afterwards" test ! -s "$device/records.csv"
 
+# --- a read that fails in the middle leaves no file that looks complete
+printf '4601;2\n4602;1\n4603;abc\n4604;1\n' >"$device/records.csv"
+run read --out "$(host_path "$work/cut.csv")" --decimal .
+check "read failing mid-way: status 1" status_is 1
+check "read failing mid-way: no file under the --out name" test ! -e "$work/cut.csv"
+printf '4601;2\r\n4602;1\r\n' >"$work/cut.expected"
+check "read failing mid-way: the partial file holds exactly the records delivered" \
+  same "$work/cut.csv.partial" "$work/cut.expected"
+check "read failing mid-way: the message names the partial file" err_has "cut.csv.partial"
+
 # --- write the goods table
 printf 'barcodes;text1;number;text2\n4601|4602:x|;Хлеб белый;1,5;шт\n;no barcode;1;x\n4603;"Молоко; 1л";abc;л\n4604;Соль;2;кг;extra\n' >"$work/bad.csv"
 rm -f "$device/table.csv"
@@ -106,7 +116,7 @@ check "write of a bad CSV: line 3 named" err_has "bad.csv:3: no barcode"
 check "write of a bad CSV: line 4 named" err_has "bad.csv:4: number"
 check "write of a bad CSV: line 5 named" err_has "bad.csv:5: 5 fields"
 check "write of a bad CSV: nothing sent" test ! -e "$device/table.csv"
-run write "$(host_path "$work/bad.csv")" --full --skip-bad
+run write "$(host_path "$work/bad.csv")" --full --skip-bad --allow-incomplete-table
 check "write --skip-bad: status 0" status_is 0
 printf '4601;0;Хлеб белый;шт\r\n4602;0;Хлеб белый;шт\r\n' >"$work/table.expected"
 tr -d '\r' <"$work/table.expected" >"$work/table.expected.lf"
@@ -121,6 +131,41 @@ iconv -f UTF-8 -t CP1251 <"$work/more.csv" >"$work/more1251.csv"
 run write "$(host_path "$work/more1251.csv")" --encoding cp1251 --full
 check "write --encoding cp1251: status 0" status_is 0
 check "write --encoding cp1251: the text arrives intact" grep -qF '"Молоко; 1л"' "$device/table.csv"
+
+# --- no cut table is ever sent, and nothing is done for a command line that cannot be right
+cp "$device/table.csv" "$work/table.before"
+: >"$device/calls.log"
+# Six lines, a quote left open on line 3: lines 3 to 6 cannot be read, and are not merely skipped.
+printf 'barcodes;text1;number;text2\n4601;a;1;x\n"4602;b;1;x\n4603;c;1;x\n4604;d;1;x\n4605;e;1;x\n' >"$work/open.csv"
+run write "$(host_path "$work/open.csv")" --full --skip-bad --allow-incomplete-table
+check "write of a table cut by an open quote: status 3" status_is 3
+check "write of a table cut by an open quote: the lines lost named" err_has "lines 3 to 6 cannot be read"
+run write "$(host_path "$work/bad.csv")" --full --skip-bad
+check "write --full skipping bad rows without saying so: status 3" status_is 3
+check "write --full skipping bad rows without saying so: the option named" err_has "--allow-incomplete-table"
+printf 'barcodes;text1;number;text2\n4601;Хлеб;1;шт\n4602;Соль;2;кг\n' | iconv -f UTF-8 -t CP1251 >"$work/all1251.csv"
+run write "$(host_path "$work/all1251.csv")" --full --skip-bad --allow-incomplete-table
+check "write --full of a table with no good row: status 3" status_is 3
+check "write --full of a table with no good row: the likely encoding named" err_has "--encoding cp1251"
+check "write --full of a table with no good row: the option named" err_has "--allow-empty-table"
+printf 'barcodes;text1;number;text2\n4601;a;1;x\n' | iconv -f UTF-8 -t UTF-16LE >"$work/wide.csv"
+run write "$(host_path "$work/wide.csv")"
+check "write of a UTF-16 table: status 3" status_is 3
+check "write of a UTF-16 table: the encoding named" err_has "UTF-16 little-endian"
+printf '4601234567890;2\n' >"$device/records.csv"
+run clear 2 --yes
+check "clear 2: status 2" status_is 2
+check "clear 2: the word named, and how to name a terminal" err_has '"2"; to name terminal 2, give --terminal 2'
+run read 2
+check "read 2: status 2" status_is 2
+(cd "$work" && run read --out --clear-after)
+check "read --out --clear-after: status 2" status_is 2
+check "read --out --clear-after: no file of that name" test ! -e "$work/--clear-after"
+run read --terminal 99999999999
+check "--terminal 99999999999: status 2" status_is 2
+check "none of these reached the terminal: no call" test ! -s "$device/calls.log"
+check "none of these reached the terminal: its table as it was" same "$device/table.csv" "$work/table.before"
+check "none of these reached the terminal: its records as they were" test -s "$device/records.csv"
 
 # --- failures of the terminal server: statuses, -6 and the server's text
 printf '[Clear]\nStatus=5\n' >"$device/faults.ini"
@@ -137,6 +182,16 @@ printf '[BeginReport]\nHResult=0x80004005\nErrorInfo=Порт COM3 занят\n'
 run read
 check "read with a server failing at COM level: -6" err_has "-6"
 check "read with a server failing at COM level: its text" err_has "Порт COM3 занят"
+# faults.ini saved with CR LF: sim fault replaces the section, and a value with " ; " in it (which the
+# file would read as a comment) reaches the server whole.
+printf '[BeginReport]\r\nStatus=7\r\n' >"$device/faults.ini"
+run sim fault BeginReport Status=5 "Description=Порт занят ; повторите"
+check "sim fault in a CR LF faults.ini: the section replaced" \
+  bash -c "[ \$(grep -c '^\[BeginReport\]' '$device/faults.ini') = 1 ] && ! grep -q 'Status=7' '$device/faults.ini'"
+run read
+check "sim fault: the status injected" err_has "DctEnumData failed: 5"
+check "sim fault: the description whole" err_has "Порт занят ; повторите"
+rm -f "$device/faults.ini"
 run sim fault Device Enabled=0
 run read
 check "read with the device switched off: status 1" status_is 1
@@ -174,6 +229,8 @@ if [ "$mode" = wine ]; then
   run configure --port 3 --rate 57600 --cable
   run doctor
   check "doctor names the local server" out_has "local server"
+  DCT_TERMSIM_DIR=$(host_path "$work/elsewhere") run sim folder
+  check "sim folder: the folder the registered local server serves" out_has "$(host_path "$device")"
   printf '4601;2\n4602;1\n' >"$device/records.csv"
   run read --decimal .
   check "read through the local server" out_has "4602;1"

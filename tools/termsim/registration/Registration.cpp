@@ -1,6 +1,7 @@
 #include "Registration.h"
 
 #include <olectl.h>
+#include <shellapi.h>
 
 #include <vector>
 
@@ -12,10 +13,21 @@ namespace {
 
 using platform::UniqueRegKey;
 
+struct ArgumentListTraits {
+    using pointer = LPWSTR*;
+    static pointer Invalid() { return nullptr; }
+    static void Close(pointer words) { LocalFree(words); }
+};
+using UniqueArgumentList = platform::UniqueAny<ArgumentListTraits>;  // from CommandLineToArgvW
+
 constexpr wchar_t kMarker[] = L"DctTermSim";
+// What the marker held before it recorded the server entry. Such a key stays the simulator's while
+// its server entries name the simulator's own files.
+constexpr wchar_t kLegacyMark[] = L"1";
 constexpr wchar_t kDescription[] = L"Terminal server simulator (DctTermSim)";
 // Ole Automation's marshaller, which builds proxies and stubs from the registered type library.
 constexpr wchar_t kTypeLibMarshaller[] = L"{00020424-0000-0000-C000-000000000046}";
+constexpr wchar_t kTypeLibServer[] = L"1.0\\0\\win32";
 
 std::wstring Guid(REFGUID guid) {
     wchar_t text[64];
@@ -32,13 +44,106 @@ UniqueRegKey OpenKey(const std::wstring& path) {
     return UniqueRegKey(raw);
 }
 
-enum class Owner { None, Simulator, Other };
+// A string value; a null name is the key's default value.
+std::optional<std::wstring> ReadString(const std::wstring& path, const wchar_t* name) {
+    constexpr DWORD kTypes = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
+    DWORD size = 0;
+    if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), name, kTypes, nullptr, nullptr, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), name, kTypes, nullptr, text.data(), &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    return text;
+}
 
-Owner KeyOwner(const std::wstring& path) {
-    UniqueRegKey key = OpenKey(path);
-    if (!key) return Owner::None;
-    return RegQueryValueExW(key.get(), kMarker, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS ? Owner::Simulator
-                                                                                                     : Owner::Other;
+bool Empty(HKEY key) {
+    DWORD subkeys = 0, values = 0;
+    return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                            nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+           subkeys == 0 && values == 0;
+}
+
+bool SameText(const std::wstring& a, const std::wstring& b) {
+    return _wcsicmp(a.c_str(), b.c_str()) == 0;
+}
+
+// The file name of the program a server entry names: the quoted or first word, after its folder.
+std::wstring ProgramFile(const std::wstring& entry) {
+    std::wstring program = entry;
+    if (!program.empty() && program[0] == L'"')
+        program = program.substr(1, program.find(L'"', 1) - 1);
+    else
+        program = program.substr(0, program.find(L' '));
+    return program.substr(program.find_last_of(L"\\/") + 1);
+}
+
+// Whether a value of a server entry is what the simulator wrote there, given the record its marker holds.
+using EntryTest = bool (*)(const std::wstring& value, const std::wstring& record);
+
+bool IsRecorded(const std::wstring& value, const std::wstring& record) {
+    if (record != kLegacyMark) return value == record;
+    const std::wstring file = ProgramFile(value);
+    return SameText(file, L"TermSim.dll") || SameText(file, L"TermSimServer.exe");
+}
+bool IsTypeLibMarshaller(const std::wstring& value, const std::wstring&) {
+    return SameText(value, kTypeLibMarshaller);
+}
+bool IsSimulatorTypeLib(const std::wstring& value, const std::wstring&) {
+    return SameText(value, Guid(LIBID_DctTermSim));
+}
+
+// A value, in a subkey of the key, that names the server behind the key: what a server's own
+// registration writes.
+struct ServerEntry {
+    const wchar_t* subkey;
+    EntryTest ours;
+};
+
+struct KeySpec {
+    std::wstring path;
+    std::vector<ServerEntry> entries;
+    HRESULT refusal;
+};
+
+KeySpec ClassSpec() {
+    return {ClassKey(), {{L"InprocServer32", IsRecorded}, {L"LocalServer32", IsRecorded}}, SELFREG_E_CLASS};
+}
+KeySpec InterfaceSpec() {
+    return {InterfaceKey(),
+            {{L"ProxyStubClsid32", IsTypeLibMarshaller}, {L"TypeLib", IsSimulatorTypeLib}},
+            SELFREG_E_CLASS};
+}
+KeySpec TypeLibSpec() {
+    return {TypeLibKey(), {{kTypeLibServer, IsRecorded}}, SELFREG_E_TYPELIB};
+}
+
+enum class Owner { None, Simulator, Other, OverSimulator };
+
+struct Ownership {
+    Owner owner = Owner::None;
+    std::wstring names;  // what a server entry of another server names
+};
+
+Ownership OwnerOf(const KeySpec& spec) {
+    UniqueRegKey key = OpenKey(spec.path);
+    if (!key) return {};
+    const std::optional<std::wstring> record = ReadString(spec.path, kMarker);
+    for (const ServerEntry& entry : spec.entries) {
+        const std::wstring path = spec.path + L"\\" + entry.subkey;
+        UniqueRegKey sub = OpenKey(path);
+        if (!sub) continue;
+        const std::optional<std::wstring> value = ReadString(path, nullptr);
+        // A subkey made but not yet filled is a registration cut short, the simulator's own if marked.
+        if (!value && Empty(sub.get())) continue;
+        if (!record) return {Owner::Other, value.value_or(L"")};
+        if (!value || !entry.ours(*value, *record)) return {Owner::OverSimulator, value.value_or(L"")};
+    }
+    if (record) return {Owner::Simulator, {}};
+    // Made and left empty (a registration cut short before its marker): nobody's.
+    return {Empty(key.get()) ? Owner::None : Owner::Other, {}};
 }
 
 // One string value under HKEY_CLASSES_ROOT; a null name is the key's default value.
@@ -48,6 +153,8 @@ struct Value {
     std::wstring text;
 };
 
+// In order: each key's marker comes first, so that a registration cut short anywhere leaves keys
+// that carry it and are removed as the simulator's.
 bool Write(const std::vector<Value>& values) {
     for (const Value& v : values) {
         HKEY raw = nullptr;
@@ -62,69 +169,118 @@ bool Write(const std::vector<Value>& values) {
     return true;
 }
 
-bool RemoveIfOurs(const std::wstring& path) {
-    return KeyOwner(path) != Owner::Simulator || RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str()) == ERROR_SUCCESS;
+// Removes every key that is the simulator's.
+HRESULT RemoveOurs() {
+    bool removed = true;
+    for (const KeySpec& spec : {ClassSpec(), InterfaceSpec(), TypeLibSpec()})
+        if (OwnerOf(spec).owner == Owner::Simulator)
+            removed = RegDeleteTreeW(HKEY_CLASSES_ROOT, spec.path.c_str()) == ERROR_SUCCESS && removed;
+    return removed ? S_OK : SELFREG_E_CLASS;
 }
 
 // Writes all values or, failing, leaves nothing of the simulator's behind.
 HRESULT WriteAll(const std::vector<Value>& values, HRESULT failure) {
     if (Write(values)) return S_OK;
-    UnregisterServer();
+    RemoveOurs();
     return failure;
 }
 
 std::vector<Value> ClassValues(const wchar_t* serverKey, const std::wstring& server) {
     const std::wstring key = ClassKey();
-    return {{key, nullptr, kDescription}, {key, kMarker, L"1"}, {key + L"\\" + serverKey, nullptr, server}};
+    return {{key, kMarker, server}, {key, nullptr, kDescription}, {key + L"\\" + serverKey, nullptr, server}};
 }
 
 }  // namespace
 
+std::optional<ForeignKey> Obstacle(Change change) {
+    const KeySpec specs[] = {ClassSpec(), InterfaceSpec(), TypeLibSpec()};
+    for (const KeySpec& spec : specs) {
+        const Ownership o = OwnerOf(spec);
+        const bool isClass = spec.path == specs[0].path, isTypeLib = spec.path == specs[2].path;
+        const bool stops =
+            o.owner == Owner::OverSimulator || (o.owner == Owner::Other && change != Change::Unregister &&
+                                                (isClass || (isTypeLib && change == Change::RegisterLocal)));
+        if (stops) return ForeignKey{spec.path, o.names, o.owner == Owner::OverSimulator, spec.refusal};
+    }
+    return std::nullopt;
+}
+
 HRESULT RegisterInProcessServer(const std::wstring& dllPath) {
-    if (KeyOwner(ClassKey()) == Owner::Other) return SELFREG_E_CLASS;
-    UnregisterServer();
+    if (auto obstacle = Obstacle(Change::RegisterInProcess)) return obstacle->refusal;
+    if (HRESULT hr = RemoveOurs(); FAILED(hr)) return hr;
     std::vector<Value> values = ClassValues(L"InprocServer32", dllPath);
     values.push_back({ClassKey() + L"\\InprocServer32", L"ThreadingModel", L"Apartment"});
     return WriteAll(values, SELFREG_E_CLASS);
 }
 
 HRESULT RegisterLocalServer(const std::wstring& exePath, const std::wstring& deviceFolder) {
-    if (KeyOwner(ClassKey()) == Owner::Other) return SELFREG_E_CLASS;
-    if (KeyOwner(TypeLibKey()) == Owner::Other) return SELFREG_E_TYPELIB;
-    UnregisterServer();
+    if (auto obstacle = Obstacle(Change::RegisterLocal)) return obstacle->refusal;
+    if (HRESULT hr = RemoveOurs(); FAILED(hr)) return hr;
     std::wstring command = L"\"" + exePath + L"\"";
-    if (!deviceFolder.empty()) command += L" --device \"" + deviceFolder + L"\"";
+    if (!deviceFolder.empty()) command += L" --device " + QuoteArgument(deviceFolder);
     std::vector<Value> values = ClassValues(L"LocalServer32", command);
     const std::wstring lib = TypeLibKey(), version = lib + L"\\1.0";
-    values.insert(values.end(), {{lib, kMarker, L"1"},
+    values.insert(values.end(), {{lib, kMarker, exePath},
                                  {version, nullptr, kDescription},
                                  {version + L"\\FLAGS", nullptr, L"0"},
-                                 {version + L"\\0\\win32", nullptr, exePath}});
+                                 {lib + L"\\" + kTypeLibServer, nullptr, exePath}});
     // At a station the interface's key belongs to the real server; its marshalling stays in force.
-    const std::wstring intf = InterfaceKey();
-    if (KeyOwner(intf) == Owner::None)
-        values.insert(values.end(), {{intf, nullptr, L"ITerminals"},
-                                     {intf, kMarker, L"1"},
+    const std::wstring intf = InterfaceKey(), libid = Guid(LIBID_DctTermSim);
+    if (OwnerOf(InterfaceSpec()).owner == Owner::None)
+        values.insert(values.end(), {{intf, kMarker, libid},
+                                     {intf, nullptr, L"ITerminals"},
                                      {intf + L"\\ProxyStubClsid32", nullptr, kTypeLibMarshaller},
-                                     {intf + L"\\TypeLib", nullptr, Guid(LIBID_DctTermSim)},
+                                     {intf + L"\\TypeLib", nullptr, libid},
                                      {intf + L"\\TypeLib", L"Version", L"1.0"}});
     return WriteAll(values, SELFREG_E_CLASS);
 }
 
 HRESULT UnregisterServer() {
-    bool removed = RemoveIfOurs(ClassKey());
-    removed = RemoveIfOurs(InterfaceKey()) && removed;
-    removed = RemoveIfOurs(TypeLibKey()) && removed;
-    return removed ? S_OK : SELFREG_E_CLASS;
+    if (auto obstacle = Obstacle(Change::Unregister)) return obstacle->refusal;
+    return RemoveOurs();
 }
 
 Registered RegisteredServer() {
-    switch (KeyOwner(ClassKey())) {
+    switch (OwnerOf(ClassSpec()).owner) {
         case Owner::None: return Registered::None;
-        case Owner::Other: return Registered::Other;
+        case Owner::Other:
+        case Owner::OverSimulator:
+            return Registered::Other;
         case Owner::Simulator: break;
     }
     return OpenKey(ClassKey() + L"\\LocalServer32") ? Registered::Local : Registered::InProcess;
+}
+
+std::optional<std::wstring> RegisteredDeviceFolder() {
+    if (RegisteredServer() != Registered::Local) return std::nullopt;
+    const std::optional<std::wstring> command = ReadString(ClassKey() + L"\\LocalServer32", nullptr);
+    if (!command) return std::nullopt;
+    int count = 0;
+    UniqueArgumentList words(CommandLineToArgvW(command->c_str(), &count));
+    if (!words) return std::nullopt;
+    std::optional<std::wstring> folder;
+    for (int i = 1; i + 1 < count; ++i)
+        if (std::wstring(words.get()[i]) == L"--device") folder = words.get()[i + 1];
+    return folder;
+}
+
+std::wstring QuoteArgument(const std::wstring& argument) {
+    // Backslashes are literal except before a quote, where each pair gives one: double those that
+    // come before an inner quote or the closing one.
+    std::wstring out = L"\"";
+    std::size_t backslashes = 0;
+    for (wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        out.push_back(c);
+        backslashes = 0;
+    }
+    out.append(backslashes * 2, L'\\');
+    out.push_back(L'"');
+    return out;
 }
 
 }  // namespace dct::termsim

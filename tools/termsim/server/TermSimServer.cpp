@@ -28,7 +28,15 @@ using dct::platform::UniqueKernelHandle;
 
 // Held by the serving process from start to end: one server at a time.
 constexpr wchar_t kRunningMutex[] = L"DctTermSimServer.Running";
-constexpr wchar_t kStopEvent[] = L"DctTermSimServer.Stop";
+
+// Each serving process has a stop event of its own. --stop keeps the events it signals open (and so
+// signalled) while it waits for their servers to end, and COM may meanwhile start a new server for a
+// client that came after the old one withdrew: with one event for all, that server would find it
+// signalled and end at once. A server makes its event only once it serves, after the one before it
+// has gone, so --stop reaches exactly the servers serving when it was given.
+std::wstring StopEventName(DWORD processId) {
+    return L"DctTermSimServer.Stop." + std::to_wstring(processId);
+}
 
 enum ExitStatus { kDone = 0, kNoServer = 1, kUsage = 2, kAlreadyRunning = 3, kCannotServe = 4 };
 
@@ -96,9 +104,14 @@ private:
     std::atomic<unsigned long> connections_{0};
 };
 
+struct OtherServer {
+    DWORD id;
+    UniqueKernelHandle process;
+};
+
 // Every other process running this program, opened with `access`.
-std::vector<UniqueKernelHandle> OtherServers(DWORD access) {
-    std::vector<UniqueKernelHandle> found;
+std::vector<OtherServer> OtherServers(DWORD access) {
+    std::vector<OtherServer> found;
     UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return found;
     PROCESSENTRY32W entry{};
@@ -106,25 +119,28 @@ std::vector<UniqueKernelHandle> OtherServers(DWORD access) {
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
         if (entry.th32ProcessID == GetCurrentProcessId() || _wcsicmp(entry.szExeFile, L"TermSimServer.exe") != 0) continue;
         UniqueKernelHandle process(OpenProcess(access, FALSE, entry.th32ProcessID));
-        if (process) found.push_back(std::move(process));
+        if (process) found.push_back({entry.th32ProcessID, std::move(process)});
     }
     return found;
 }
 
 int Stop() {
-    std::vector<UniqueKernelHandle> servers = OtherServers(SYNCHRONIZE);
-    UniqueKernelHandle stop(OpenEventW(EVENT_MODIFY_STATE, FALSE, kStopEvent));
-    if (!stop) return kNoServer;
-    SetEvent(stop.get());
-    for (const UniqueKernelHandle& server : servers) WaitForSingleObject(server.get(), 30000);
-    return kDone;
+    std::vector<UniqueKernelHandle> stopping;
+    for (OtherServer& server : OtherServers(SYNCHRONIZE)) {
+        // A process without its event does not serve yet: it waits for the one before it to end.
+        UniqueKernelHandle stop(OpenEventW(EVENT_MODIFY_STATE, FALSE, StopEventName(server.id).c_str()));
+        if (!stop || !SetEvent(stop.get())) continue;
+        stopping.push_back(std::move(server.process));
+    }
+    for (const UniqueKernelHandle& server : stopping) WaitForSingleObject(server.get(), 30000);
+    return stopping.empty() ? kNoServer : kDone;
 }
 
 // From outside, with no chance for the server to take anything back.
 int Kill() {
-    std::vector<UniqueKernelHandle> servers = OtherServers(PROCESS_TERMINATE | SYNCHRONIZE);
-    for (const UniqueKernelHandle& server : servers)
-        if (TerminateProcess(server.get(), 9)) WaitForSingleObject(server.get(), 10000);
+    std::vector<OtherServer> servers = OtherServers(PROCESS_TERMINATE | SYNCHRONIZE);
+    for (const OtherServer& server : servers)
+        if (TerminateProcess(server.process.get(), 9)) WaitForSingleObject(server.process.get(), 10000);
     return servers.empty() ? kNoServer : kDone;
 }
 
@@ -157,7 +173,7 @@ int Serve() {
     // A server that is ending holds the mutex a little longer; one that serves keeps it.
     DWORD waited = running ? WaitForSingleObject(running.get(), 10000) : WAIT_FAILED;
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return kAlreadyRunning;
-    UniqueKernelHandle stop(CreateEventW(nullptr, TRUE, FALSE, kStopEvent));
+    UniqueKernelHandle stop(CreateEventW(nullptr, TRUE, FALSE, StopEventName(GetCurrentProcessId()).c_str()));
     int status = kDone;
     if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         Listing listing;

@@ -3,11 +3,13 @@
 // change nor remove them; of its own two servers only one is registered at a time.
 #include <windows.h>
 #include <olectl.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "TermSim.h"
 #include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
@@ -96,6 +98,106 @@ TEST_F(Registration, EitherSimulatorReplacesTheOther) {
     EXPECT_EQ(Value(kClass + L"\\LocalServer32"), std::nullopt);
     EXPECT_EQ(Value(kInterface), std::nullopt);
     EXPECT_EQ(Value(kTypeLib + L"\\1.0\\0\\win32"), std::nullopt);
+}
+
+// At a station the simulator is often registered for training before the real server is installed,
+// whose own registration writes into the keys the simulator made and leaves their marker behind.
+// Neither unregistering nor registering the simulator may then take the real server's keys away.
+TEST_F(Registration, AServerRegisteredOverTheSimulatorKeepsEveryValueItWrote) {
+    const std::wstring realLib = L"{99999999-8888-7777-6666-555555555555}";
+    for (bool local : {true, false}) {
+        SCOPED_TRACE(local ? "over the local server" : "over the in-process server");
+        ASSERT_EQ(local ? RegisterLocalServer(exe, L"") : RegisterInProcessServer(dll), S_OK);
+        const std::wstring entry = kClass + (local ? L"\\LocalServer32" : L"\\InprocServer32");
+        const std::wstring real = local ? L"C:\\Station\\TermServer.exe" : L"C:\\Station\\TermServer.dll";
+        Foreign(kClass, local ? L"\\LocalServer32" : L"\\InprocServer32", real);
+        Foreign(kInterface, L"\\TypeLib", realLib);
+        SetValue(kInterface + L"\\ProxyStubClsid32", L"{00020424-0000-0000-C000-000000000046}");
+
+        EXPECT_EQ(UnregisterServer(), SELFREG_E_CLASS);
+        EXPECT_EQ(RegisterLocalServer(exe, L""), SELFREG_E_CLASS);
+        EXPECT_EQ(RegisterInProcessServer(dll), SELFREG_E_CLASS);
+        EXPECT_EQ(RegisteredServer(), Registered::Other);
+        const std::optional<ForeignKey> obstacle = Obstacle(Change::Unregister);
+        ASSERT_TRUE(obstacle);
+        EXPECT_EQ(obstacle->key, kClass);
+        EXPECT_EQ(obstacle->names, real);
+        EXPECT_TRUE(obstacle->overSimulator);
+        EXPECT_EQ(Value(entry), real);
+        EXPECT_EQ(Value(kInterface + L"\\TypeLib"), realLib);
+        EXPECT_EQ(Value(kInterface + L"\\ProxyStubClsid32"), L"{00020424-0000-0000-C000-000000000046}");
+
+        // The real server goes; what is left of the simulator is its own again.
+        for (const std::wstring& key : foreign) RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
+        EXPECT_EQ(UnregisterServer(), S_OK);
+        EXPECT_EQ(Value(kTypeLib + L"\\1.0\\0\\win32"), std::nullopt);
+    }
+}
+
+// The earlier release marked its keys with "1" and recorded nothing: such a key stays the simulator's
+// while its server entry names the simulator's own file, and is another server's once it does not.
+TEST_F(Registration, AnEarlierReleasesKeysAreTheSimulatorsWhileTheyNameItsFiles) {
+    for (const std::wstring server :
+         {L"\"C:\\old\\TermSimServer.exe\" --device \"D:\\x\"", L"C:\\Station\\TermServer.exe"}) {
+        SCOPED_TRACE(std::string(server.begin(), server.end()));
+        const bool ours = server.find(L"TermSimServer.exe") != std::wstring::npos;
+        foreign.push_back(kClass);
+        SetValue(kClass + L"\\LocalServer32", server);
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, kClass.c_str(), L"DctTermSim", REG_SZ, L"1",
+                                  2 * sizeof(wchar_t)),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(RegisteredServer(), ours ? Registered::Local : Registered::Other);
+        EXPECT_EQ(UnregisterServer(), ours ? S_OK : SELFREG_E_CLASS);
+        EXPECT_EQ(Value(kClass + L"\\LocalServer32"),
+                  ours ? std::nullopt : std::optional<std::wstring>(server));
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, kClass.c_str());
+    }
+}
+
+// Cut short anywhere, a registration leaves nothing that looks like another server's: registering
+// again finishes it.
+TEST_F(Registration, ARegistrationCutShortIsTheSimulatorsToRedo) {
+    const std::vector<std::vector<std::pair<std::wstring, const wchar_t*>>> cuts = {
+        {{kClass, nullptr}},                                                // the key made, nothing in it yet
+        {{kClass, L"DctTermSim"}},                                          // its marker written
+        {{kClass, L"DctTermSim"}, {kClass + L"\\LocalServer32", nullptr}},  // the server's subkey made
+    };
+    for (const auto& cut : cuts) {
+        SCOPED_TRACE(cut.size());
+        for (const auto& [key, name] : cut) {
+            HKEY raw = nullptr;
+            ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &raw,
+                                      nullptr),
+                      ERROR_SUCCESS);
+            const std::wstring record = L"\"" + exe + L"\"";
+            if (name)
+                RegSetValueExW(raw, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(record.c_str()),
+                               static_cast<DWORD>((record.size() + 1) * sizeof(wchar_t)));
+            RegCloseKey(raw);
+        }
+        EXPECT_NE(RegisteredServer(), Registered::Other);
+        EXPECT_EQ(RegisterLocalServer(exe, L""), S_OK);
+        EXPECT_EQ(Value(kClass + L"\\LocalServer32"), L"\"" + exe + L"\"");
+        ASSERT_EQ(UnregisterServer(), S_OK);
+        EXPECT_EQ(Value(kClass), std::nullopt);
+    }
+}
+
+// The local server reads its folder back from the command line exactly as it was given, also where
+// a folder ends in a backslash (before the closing quote, one would make the quote part of the name).
+TEST_F(Registration, TheLocalServerIsToldItsFolderExactly) {
+    for (const std::wstring folder : {L"D:\\sim\\", L"D:\\", L"D:\\Симулятор 2\\dev", L"\\\\host\\share\\"}) {
+        ASSERT_EQ(RegisterLocalServer(exe, folder), S_OK);
+        const std::optional<std::wstring> command = Value(kClass + L"\\LocalServer32");
+        ASSERT_TRUE(command);
+        int count = 0;
+        LPWSTR* words = CommandLineToArgvW(command->c_str(), &count);
+        ASSERT_NE(words, nullptr);
+        std::vector<std::wstring> argv(words, words + count);
+        LocalFree(words);
+        EXPECT_EQ(argv, (std::vector<std::wstring>{exe, L"--device", folder})) << *command;
+        EXPECT_EQ(RegisteredDeviceFolder(), folder);
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -127,6 +128,11 @@ bool ActivateInProcessSimulator(std::string* detail) {
     return SUCCEEDED(hr);
 }
 
+// Nothing is registered outside a run here.
+std::optional<std::filesystem::path> RegisteredSimulatorFolder() {
+    return std::nullopt;
+}
+
 int32_t RegisterSimulatorServer(bool, bool, const std::string&, std::string* message) {
     if (message)
         *message = "nothing to do here: on this platform the simulator is registered inside each dcthost run";
@@ -145,6 +151,12 @@ bool FlushToDiskAndClose(FILE* file, std::string* reason) {
         if (reason) *reason = std::strerror(errno);
     }
     return ok;
+}
+
+bool MoveReplacing(const std::string& from, const std::string& to, std::string* reason) {
+    if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+    if (reason) *reason = std::strerror(errno);
+    return false;
 }
 
 std::string SystemTextToUtf8(const std::string& text) { return text; }

@@ -8,10 +8,10 @@
 
 #include <string>
 
+#include "HostText.h"
 #include "platform/Codepage.h"
 #include "platform/win32/Handle.h"
 #include "registration/Registration.h"
-
 
 namespace dcthost::platform {
 namespace {
@@ -75,11 +75,6 @@ std::string ReadClassValue(const std::string& subkey) {
     if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return {};
     value[size] = 0;
     return value;
-}
-
-bool HasClassValue(const std::string& subkey, const char* name) {
-    UniqueRegKey key = OpenClassKey(subkey);
-    return key && RegQueryValueExA(key.get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -169,13 +164,19 @@ ServerRegistration TerminalServerRegistration() {
         return r;
     }
     r.registered = true;
-    r.simulator = HasClassValue(key, "DctTermSim");
+    // Marked, and still naming what the simulator wrote: another server's entries over the mark do not count.
+    r.simulator = dct::termsim::RegisteredServer() != dct::termsim::Registered::Other;
     r.detail = inproc.empty() ? "local server " + local : "in-process server " + inproc;
     if (!inproc.empty() && !FileExists(inproc)) {
         r.registered = false;
         r.detail += " (the file does not exist)";
     }
     return r;
+}
+
+std::optional<std::filesystem::path> RegisteredSimulatorFolder() {
+    if (auto folder = dct::termsim::RegisteredDeviceFolder()) return std::filesystem::path(*folder);
+    return std::nullopt;
 }
 
 bool ActivateInProcessSimulator(std::string* detail) {
@@ -196,6 +197,26 @@ std::wstring FullPath(const std::string& path) {
     wchar_t full[MAX_PATH * 2];
     DWORD n = GetFullPathNameW(Widen(path).c_str(), MAX_PATH * 2, full, nullptr);
     return n && n < MAX_PATH * 2 ? std::wstring(full, n) : Widen(path);
+}
+
+std::string Utf8(const std::wstring& text) {
+    return Utf16ToUtf8(std::u16string(text.begin(), text.end()));
+}
+
+// One line on the key of another server that stopped a change of the simulator's registration.
+std::string ObstacleText(const dct::termsim::ForeignKey& obstacle) {
+    const std::string key = "HKEY_CLASSES_ROOT\\" + Utf8(obstacle.key);
+    const std::string names =
+        obstacle.names.empty() ? "an entry the simulator did not write" : Utf8(obstacle.names);
+    if (obstacle.overSimulator)
+        return key + " names " + names +
+               ": another server has registered itself over the simulator; its registration is left as it is "
+               "and "
+               "nothing was changed";
+    if (obstacle.refusal == SELFREG_E_TYPELIB)
+        return key + " (the simulator's type library id) is registered by another program (" + names +
+               "), which is left as it is";
+    return key + " is registered by another server (" + names + "), which is left as it is";
 }
 
 // The DLL's own DllRegisterServer, as regsvr32 runs it; *loadProblem says why it could not run.
@@ -240,16 +261,16 @@ int32_t RegisterSimulatorServer(bool unregister, bool local, const std::string& 
     if (message) {
         char code[16];
         std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
+        using dct::termsim::Change;
+        const std::string what = unregister ? "unregistration" : "registration";
         if (SUCCEEDED(hr))
             *message = done;
-        else if (hr == SELFREG_E_CLASS && !unregister)
-            *message = std::string("registration refused (") + code +
-                       "): the class is registered by another server, which is left as it is";
-        else if (hr == SELFREG_E_TYPELIB)
-            *message = std::string("registration refused (") + code +
-                       "): the simulator's type library id is registered by another program, which is left as it is";
+        else if (auto obstacle = dct::termsim::Obstacle(unregister ? Change::Unregister
+                                                        : local    ? Change::RegisterLocal
+                                                                   : Change::RegisterInProcess))
+            *message = what + " refused (" + code + "): " + ObstacleText(*obstacle);
         else
-            *message = std::string(unregister ? "unregistration" : "registration") + " failed: " + code;
+            *message = what + " failed: " + code;
     }
     return static_cast<int32_t>(hr);
 }
@@ -270,6 +291,13 @@ bool FlushToDiskAndClose(FILE* file, std::string* reason) {
         if (reason) *reason = "closing the file failed";
     }
     return ok;
+}
+
+bool MoveReplacing(const std::string& from, const std::string& to, std::string* reason) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    if (reason) *reason = SystemMessage(GetLastError());
+    return false;
 }
 
 std::string SystemTextToUtf8(const std::string& text) {

@@ -1,5 +1,8 @@
 #include "TermSimPlatform.h"
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
@@ -28,6 +31,14 @@ void SleepMilliseconds(unsigned milliseconds) {
     timespec t{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&t, &t) != 0) {
     }
+}
+
+unsigned long ProcessId() {
+    return static_cast<unsigned long>(getpid());
+}
+
+bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 // Registrations are per process here: there is nothing to share.

@@ -41,6 +41,14 @@ void SetEnvironmentPath(const char* variable, const std::filesystem::path& value
 
 void SleepMilliseconds(unsigned milliseconds) { Sleep(milliseconds); }
 
+unsigned long ProcessId() {
+    return GetCurrentProcessId();
+}
+
+bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 void* AcquireMachineLock(const char* name) {
     HANDLE mutex = CreateMutexW(nullptr, FALSE, Widen(name).c_str());
     // An abandoned mutex (its holder died) is still ours now.
