@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "ComBase.h"
-#include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
+#include "terminals/ITerminals.h"
 #include "base/SysUtils.h"
 #include "platform/Codepage.h"
 #include "platform/Env.h"

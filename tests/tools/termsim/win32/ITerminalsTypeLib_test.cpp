@@ -10,7 +10,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
+#include "terminals/ITerminals.h"
 #include "platform/ComPtr.h"
 #include "registration/Registration.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "TermSim.h"
-#include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
+#include "terminals/ITerminals.h"
 #include "registration/Registration.h"
 
 namespace dct::termsim {
