@@ -110,7 +110,7 @@ public:
     // GetField(int32_t) -> AnsiString, AddInTable(std::string_view) -> int32_t. A text it hands out
     // may instead go into a string of the caller's, given as the last argument: GetField(1, code)
     // reuses code's storage.
-#define DCT_TERMINALS_CLIENT_OP(pos, name, params)                        \
+#define DCT_TERMINALS_CLIENT_OP(pos, name, params, names)                 \
     template <typename... Args>                                            \
     auto name(Args&&... args) {                                            \
         return Call<&ITerminals::name>(std::forward<Args>(args)...);       \
