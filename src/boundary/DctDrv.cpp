@@ -7,6 +7,7 @@
 #include "base/cp1251.h"
 #include "boundary/DctBoundary.h"
 #include "boundary/DctInstance.h"
+#include "boundary/Recording.h"
 #include "boundary/TerminalDriver.h"
 #include "drv/dct/DctDriver.h"
 #include "drv/dct/dctIntf.h"
@@ -40,12 +41,47 @@ void CopyBounded(char* destination, const AnsiString& text, int32_t max) {
 // Everything the exports do with the operating system goes through the real one.
 platform::Env& TheEnv() { return platform::Env::Default(); }
 
+void Text(JsonWriter& json, const char* text) {
+    if (text)
+        json.Bytes(text);
+    else
+        json.Null();
+}
+
+// A terminal's call with its number and settings folder as the host gave them.
+void TerminalArgs(JsonWriter& json, int32_t number, const char* directory) {
+    json.Key("args").BeginObject().Key("number").Int(number).Key("directory");
+    Text(json, directory);
+    json.EndObject();
+}
+
+// The terminal's section of DctDrv.ini, key by key, as the library reads it: what a replay rebuilds.
+void Section(JsonWriter& json, int32_t number, const char* directory) {
+    json.Key("section").BeginArray();
+    for (const auto& [key, value] : TerminalSection(number, TextOf(directory), TheEnv()))
+        json.BeginArray().Bytes(key).Bytes(value).EndArray();
+    json.EndArray();
+}
+
+// A call that belongs to no terminal, recorded while the process records.
+template <typename Fields>
+void RecordProcessCall(std::string_view op, Fields&& fields) {
+    recording::HostCall(recording::Recording::Active(), 0, op, std::forward<Fields>(fields));
+}
+
 }  // namespace
 }  // namespace dct
 
 using namespace dct;
 
-DCT_EXPORT int32_t DCT_CDECL LoadDctLibrary() { return 0; }
+DCT_EXPORT int32_t DCT_CDECL LoadDctLibrary() {
+    FpuGuard fpu;
+    try {
+        RecordProcessCall("LoadDctLibrary", [](JsonWriter& json) { json.Key("result").Int(0); });
+    } catch (...) {
+    }
+    return 0;
+}
 
 DCT_EXPORT void DCT_CDECL DctGetDriverInfo(TDctDriverInfo* info) {
     if (!info) return;
@@ -54,27 +90,58 @@ DCT_EXPORT void DCT_CDECL DctGetDriverInfo(TDctDriverInfo* info) {
     FillText(info->Name, kOpticonZebexDriverName.view());
     info->Flag1 = 1;
     FillText(info->Models, kModels.view());
+    FpuGuard fpu;
+    try {
+        RecordProcessCall("DctGetDriverInfo", [&](JsonWriter& json) {
+            json.Key("out").BeginObject().Key("name").Bytes(info->Name).Key("flag1").Int(info->Flag1);
+            json.Key("flag2").Int(info->Flag2).Key("models").Bytes(info->Models).EndObject();
+        });
+    } catch (...) {
+    }
 }
 
 DCT_EXPORT int32_t DCT_CDECL DctRemove(int32_t number, const char* directory) {
     FpuGuard fpu;
+    int32_t result;
     try {
         TDrvIni ini(ConstructFileName(TextOf(directory), kSettingsFileName), TheEnv());
-        if (!ini.DctExist(number)) return rc::NoSection;
-        ini.DelTermInfo(IntToStr(number));
-        return rc::Ok;
+        if (!ini.DctExist(number)) {
+            result = rc::NoSection;
+        } else {
+            ini.DelTermInfo(IntToStr(number));
+            result = rc::Ok;
+        }
     } catch (...) {
-        return rc::InitFailed;
+        result = rc::InitFailed;
     }
+    try {
+        RecordProcessCall("DctRemove", [&](JsonWriter& json) {
+            TerminalArgs(json, number, directory);
+            json.Key("result").Int(result);
+        });
+    } catch (...) {
+    }
+    return result;
 }
 
 DCT_EXPORT int32_t DCT_CDECL DctConfigure(int32_t number, const char* directory) {
     FpuGuard fpu;
+    int32_t result;
     try {
-        return ConfigureTerminal(number, TextOf(directory), TheEnv());
+        result = ConfigureTerminal(number, TextOf(directory), TheEnv());
     } catch (...) {
-        return rc::NotConfirmed;
+        result = rc::NotConfirmed;
     }
+    // What the dialog left in the settings file is its outcome, which a replay applies.
+    try {
+        RecordProcessCall("DctConfigure", [&](JsonWriter& json) {
+            TerminalArgs(json, number, directory);
+            json.Key("result").Int(result);
+            Section(json, number, directory);
+        });
+    } catch (...) {
+    }
+    return result;
 }
 
 DCT_EXPORT int32_t DCT_CDECL DctInit(int32_t number, const char* directory, TDctDriverFuncs** funcs,
@@ -82,12 +149,28 @@ DCT_EXPORT int32_t DCT_CDECL DctInit(int32_t number, const char* directory, TDct
     if (handle) *handle = nullptr;  // first, before anything can fail
     if (!funcs || !handle) return rc::InitFailed;
     FpuGuard fpu;
+    recording::Recording* recording = nullptr;
     try {
-        return OpenTerminal(number, TextOf(directory), funcs, handle, TheEnv());
+        recording = recording::Recording::ForNewTerminal(TheEnv());
+    } catch (...) {
+        // Not recorded: the terminal opens all the same.
+    }
+    int32_t result;
+    try {
+        result = OpenTerminal(number, TextOf(directory), funcs, handle, TheEnv(), recording);
     } catch (...) {
         *handle = nullptr;
-        return rc::InitFailed;
+        result = rc::InitFailed;
     }
+    try {
+        recording::HostCall(recording, *handle ? (*handle)->RecordedAs : 0, "DctInit", [&](JsonWriter& json) {
+            TerminalArgs(json, number, directory);
+            json.Key("result").Int(result);
+            Section(json, number, directory);
+        });
+    } catch (...) {
+    }
+    return result;
 }
 
 DCT_EXPORT int32_t DCT_CDECL DctErr(DctHandle handle, int32_t* code, char** buffer, int32_t max) {
@@ -95,12 +178,23 @@ DCT_EXPORT int32_t DCT_CDECL DctErr(DctHandle handle, int32_t* code, char** buff
     // Without somewhere to put them, the text and code stay pending for a later call.
     if (!code || !buffer || (max > 0 && !*buffer)) return rc::BufferTooSmall;
     FpuGuard fpu;
+    int32_t result;
     try {
         AnsiString text;
         handle->Driver->GetStateErr(text, *code);
         CopyBounded(*buffer, text, max);
-        return max < 4 ? rc::BufferTooSmall : rc::Ok;
+        result = max < 4 ? rc::BufferTooSmall : rc::Ok;
     } catch (...) {
-        return rc::InitFailed;
+        result = rc::InitFailed;
     }
+    recording::HostCall(handle->Recorder, handle->RecordedAs, "DctErr", [&](JsonWriter& json) {
+        json.Key("args").BeginObject().Key("max").Int(max).EndObject();
+        json.Key("result").Int(result).Key("out").BeginObject().Key("code").Int(*code).Key("text");
+        if (max > 0)
+            json.Bytes(*buffer);
+        else
+            json.Null();
+        json.EndObject();
+    });
+    return result;
 }
