@@ -30,38 +30,8 @@ void FillText(char (&field)[256], std::string_view text) {
     std::memcpy(field, text.data(), std::min(text.size(), sizeof field - 1));
 }
 
-// lstrcpynA: at most max - 1 characters and a terminating zero; nothing at all for max 0.
-void CopyBounded(char* destination, const AnsiString& text, int32_t max) {
-    if (max <= 0) return;
-    const std::size_t count = std::min(text.size(), static_cast<std::size_t>(max) - 1);
-    std::memcpy(destination, text.data(), count);
-    destination[count] = '\0';
-}
-
 // Everything the exports do with the operating system goes through the real one.
 platform::Env& TheEnv() { return platform::Env::Default(); }
-
-void Text(JsonWriter& json, const char* text) {
-    if (text)
-        json.Bytes(text);
-    else
-        json.Null();
-}
-
-// A terminal's call with its number and settings folder as the host gave them.
-void TerminalArgs(JsonWriter& json, int32_t number, const char* directory) {
-    json.Key("args").BeginObject().Key("number").Int(number).Key("directory");
-    Text(json, directory);
-    json.EndObject();
-}
-
-// The terminal's section of DctDrv.ini, key by key, as the library reads it: what a replay rebuilds.
-void Section(JsonWriter& json, int32_t number, const char* directory) {
-    json.Key("section").BeginArray();
-    for (const auto& [key, value] : TerminalSection(number, TextOf(directory), TheEnv()))
-        json.BeginArray().Bytes(key).Bytes(value).EndArray();
-    json.EndArray();
-}
 
 // A call that belongs to no terminal, recorded while the process records.
 template <typename Fields>
@@ -116,8 +86,7 @@ DCT_EXPORT int32_t DCT_CDECL DctRemove(int32_t number, const char* directory) {
     }
     try {
         RecordProcessCall("DctRemove", [&](JsonWriter& json) {
-            TerminalArgs(json, number, directory);
-            json.Key("result").Int(result);
+            WriteTerminalCall(json, number, directory, result, false, TheEnv());
         });
     } catch (...) {
     }
@@ -135,9 +104,7 @@ DCT_EXPORT int32_t DCT_CDECL DctConfigure(int32_t number, const char* directory)
     // What the dialog left in the settings file is its outcome, which a replay applies.
     try {
         RecordProcessCall("DctConfigure", [&](JsonWriter& json) {
-            TerminalArgs(json, number, directory);
-            json.Key("result").Int(result);
-            Section(json, number, directory);
+            WriteTerminalCall(json, number, directory, result, true, TheEnv());
         });
     } catch (...) {
     }
@@ -149,52 +116,11 @@ DCT_EXPORT int32_t DCT_CDECL DctInit(int32_t number, const char* directory, TDct
     if (handle) *handle = nullptr;  // first, before anything can fail
     if (!funcs || !handle) return rc::InitFailed;
     FpuGuard fpu;
-    recording::Recording* recording = nullptr;
-    try {
-        recording = recording::Recording::ForNewTerminal(TheEnv());
-    } catch (...) {
-        // Not recorded: the terminal opens all the same.
-    }
-    int32_t result;
-    try {
-        result = OpenTerminal(number, TextOf(directory), funcs, handle, TheEnv(), recording);
-    } catch (...) {
-        *handle = nullptr;
-        result = rc::InitFailed;
-    }
-    try {
-        recording::HostCall(recording, *handle ? (*handle)->RecordedAs : 0, "DctInit", [&](JsonWriter& json) {
-            TerminalArgs(json, number, directory);
-            json.Key("result").Int(result);
-            Section(json, number, directory);
-        });
-    } catch (...) {
-    }
-    return result;
+    return InitTerminal(number, directory, funcs, handle, TheEnv());
 }
 
 DCT_EXPORT int32_t DCT_CDECL DctErr(DctHandle handle, int32_t* code, char** buffer, int32_t max) {
     if (!DctHandleValid(handle)) return rc::Ok;
-    // Without somewhere to put them, the text and code stay pending for a later call.
-    if (!code || !buffer || (max > 0 && !*buffer)) return rc::BufferTooSmall;
     FpuGuard fpu;
-    int32_t result;
-    try {
-        AnsiString text;
-        handle->Driver->GetStateErr(text, *code);
-        CopyBounded(*buffer, text, max);
-        result = max < 4 ? rc::BufferTooSmall : rc::Ok;
-    } catch (...) {
-        result = rc::InitFailed;
-    }
-    recording::HostCall(handle->Recorder, handle->RecordedAs, "DctErr", [&](JsonWriter& json) {
-        json.Key("args").BeginObject().Key("max").Int(max).EndObject();
-        json.Key("result").Int(result).Key("out").BeginObject().Key("code").Int(*code).Key("text");
-        if (max > 0)
-            json.Bytes(*buffer);
-        else
-            json.Null();
-        json.EndObject();
-    });
-    return result;
+    return HandOutError(handle, code, buffer, max);
 }

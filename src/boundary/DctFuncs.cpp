@@ -4,6 +4,8 @@
 // No exception leaves an operation: one that escapes the driver is recorded on the instance as its
 // pending error (-6, its message, a log line) and the operation returns -6, so the host learns of it
 // as of any server failure, with DctErr for the text.
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "base/SysUtils.h"
@@ -212,6 +214,44 @@ void HostEnumCallback::operator()(const char* code, double quantity) {
 }
 
 bool DctHandleValid(DctHandle handle) { return handle != nullptr; }
+
+namespace {
+
+// lstrcpynA: at most max - 1 characters and a terminating zero; nothing at all for max 0.
+void CopyBounded(char* destination, const AnsiString& text, int32_t max) {
+    if (max <= 0) return;
+    const std::size_t count = std::min(text.size(), static_cast<std::size_t>(max) - 1);
+    std::memcpy(destination, text.data(), count);
+    destination[count] = '\0';
+}
+
+}  // namespace
+
+int32_t HandOutError(DctHandle handle, int32_t* code, char** buffer, int32_t max) {
+    // Without somewhere to put them, the text and code stay pending for a later call.
+    if (!code || !buffer || (max > 0 && !*buffer)) return rc::BufferTooSmall;
+    int32_t result;
+    bool copied = false;  // the buffer holds what this call put there
+    try {
+        AnsiString text;
+        handle->Driver->GetStateErr(text, *code);
+        CopyBounded(*buffer, text, max);
+        copied = max > 0;
+        result = max < 4 ? rc::BufferTooSmall : rc::Ok;
+    } catch (...) {
+        result = rc::InitFailed;
+    }
+    recording::HostCall(handle->Recorder, handle->RecordedAs, "DctErr", [&](JsonWriter& json) {
+        json.Key("args").BeginObject().Key("max").Int(max).EndObject();
+        json.Key("result").Int(result).Key("out").BeginObject().Key("code").Int(*code).Key("text");
+        if (copied)
+            json.Bytes(*buffer);
+        else
+            json.Null();
+        json.EndObject();
+    });
+    return result;
+}
 
 TDctDriverFuncs* NewDriverFuncs(int32_t termNumber) {
     auto* funcs = new TDctDriverFuncs{};

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/SysUtils.h"
+#include "lib/RecordingFiles.h"
 #include "lib/RegSettings.h"
 #include "lib/TraceFiles.h"
 #include "lib/commutil.h"
@@ -28,34 +29,8 @@ long DayNumber(const LocalTime& t) {
 
 bool SameDay(const LocalTime& a, const LocalTime& b) { return a.Year == b.Year && a.Month == b.Month && a.Day == b.Day; }
 
-bool Digits(std::string_view text, std::size_t at, std::size_t count, int& value) {
-    if (text.size() < at + count) return false;
-    value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        value = value * 10 + (text[i] - '0');
-    }
-    return true;
-}
 
-// A switch value of the form "YYYY-MM-DD HH:MM:SS".
-bool WellFormedSwitch(std::string_view text) {
-    int v;
-    return text.size() == 19 && Digits(text, 0, 4, v) && text[4] == '-' && Digits(text, 5, 2, v) && text[7] == '-' &&
-           Digits(text, 8, 2, v) && text[10] == ' ' && Digits(text, 11, 2, v) && text[13] == ':' &&
-           Digits(text, 14, 2, v) && text[16] == ':' && Digits(text, 17, 2, v);
-}
 
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 std::string VersionText(const std::string& path) {
     const auto version = platform::ReadFileVersion(path);
@@ -81,46 +56,13 @@ struct EndAtUnload {
 
 }  // namespace
 
-std::string SwitchTime(const LocalTime& t) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.Year, t.Month, t.Day, t.Hour, t.Minute,
-                  t.Second);
-    return text;
-}
 
-std::string FileName(std::string_view library, const LocalTime& t, unsigned long processId) {
-    char rest[64];
-    std::snprintf(rest, sizeof rest, "-rec-%04d-%02d-%02d-%02d%02d%02d-%lu.jsonl", t.Year, t.Month, t.Day, t.Hour,
-                  t.Minute, t.Second, processId);
-    return std::string(library) + rest;
-}
 
-bool RecordingDate(std::string_view name, std::string_view library, LocalTime& date) {
-    // <library>-rec-YYYY-MM-DD-HHMMSS-<digits>.jsonl
-    constexpr std::string_view kMiddle = "-rec-", kEnd = ".jsonl";
-    if (name.size() < library.size() + kMiddle.size() + 18 + kEnd.size()) return false;
-    if (!EqualsIgnoringAsciiCase(name.substr(0, library.size()), library)) return false;
-    std::string_view rest = name.substr(library.size());
-    if (rest.substr(0, kMiddle.size()) != kMiddle) return false;
-    rest.remove_prefix(kMiddle.size());
-    int hhmmss;
-    LocalTime d;
-    if (!Digits(rest, 0, 4, d.Year) || rest[4] != '-' || !Digits(rest, 5, 2, d.Month) || rest[7] != '-' ||
-        !Digits(rest, 8, 2, d.Day) || rest[10] != '-' || !Digits(rest, 11, 6, hhmmss) || rest[17] != '-')
-        return false;
-    rest.remove_prefix(18);
-    if (rest.size() <= kEnd.size() || !EqualsIgnoringAsciiCase(rest.substr(rest.size() - kEnd.size()), kEnd))
-        return false;
-    int pid;
-    if (!Digits(rest, 0, rest.size() - kEnd.size(), pid)) return false;
-    date = d;
-    return true;
-}
 
 Recording* Recording::ForNewTerminal(platform::Env& env, std::size_t fileLimit) {
     const std::string until =
-        ReadRegistryText(env, platform::RegistryRoot::CurrentUser, kSwitchKey, kSwitchValue, "");
-    if (!WellFormedSwitch(until) || until <= SwitchTime(env.LocalNow())) return nullptr;
+        ReadRegistryText(env, platform::RegistryRoot::CurrentUser, kRecordSwitchKey, kRecordSwitchValue, "");
+    if (!WellFormedSwitchTime(until) || until <= SwitchTime(env.LocalNow())) return nullptr;
     platform::CriticalSectionGuard guard(ProcessLock());
     if (!g_recording) {
         g_recording = new Recording(env, fileLimit);
@@ -174,7 +116,7 @@ void Recording::Start(const std::string& until) {
 
 void Recording::OpenFile() {
     day_ = env_.LocalNow();
-    path_ = folder_ + FileName(library_, day_, platform::CurrentProcessId());
+    path_ = folder_ + RecordingFileName(library_, day_, platform::CurrentProcessId());
     file_ = env_.OpenAppendStream(path_);
     if (!file_) return Stop("cannot create " + path_);
     writing_ = true;
@@ -261,7 +203,7 @@ void Recording::DeleteOldRecordings(const std::string& folder, const std::string
     const long todayNumber = DayNumber(today);
     for (const std::string& name : platform::FileNamesIn(folder)) {
         LocalTime date;
-        if (name.size() <= prefix.size() || !EqualsIgnoringAsciiCase(std::string_view(name).substr(0, prefix.size()), prefix))
+        if (name.size() <= prefix.size() || !StartsWithIgnoringAsciiCase(name, prefix))
             continue;
         if (!RecordingDate(std::string_view(name).substr(prefix.size()), library_, date)) continue;
         if (todayNumber - DayNumber(date) > kKeepDays) platform::RemoveFile(folder + name);

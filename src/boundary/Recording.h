@@ -18,13 +18,12 @@
 
 #include "base/JsonWriter.h"
 #include "base/LocalTime.h"
+#include "lib/RecordingFiles.h"
 #include "platform/CriticalSection.h"
 #include "platform/Env.h"
 
 namespace dct::recording {
 
-inline constexpr char kSwitchKey[] = "Software\\Tarnworks\\DctDrv";
-inline constexpr char kSwitchValue[] = "RecordUntil";
 inline constexpr char kFormatName[] = "dctdrv-recording";
 inline constexpr int kFormatVersion = 1;
 // A file ends with a line that says so once it would grow past this.
@@ -33,14 +32,6 @@ inline constexpr std::size_t kFileLimit = std::size_t(64) << 20;
 inline constexpr int kKeepDays = 14;
 // The buffer goes to the file at the end of every host call, and sooner when it grows past this.
 inline constexpr std::size_t kFlushAt = std::size_t(64) << 10;
-
-// "YYYY-MM-DD HH:MM:SS": the form of the switch's value, which also orders times as text does.
-std::string SwitchTime(const LocalTime& time);
-
-// The name of a recording's file: <library>-rec-YYYY-MM-DD-HHMMSS-<process id>.jsonl.
-std::string FileName(std::string_view library, const LocalTime& started, unsigned long processId);
-// The date of a file of this library's recordings, from its name; false for any other file.
-bool RecordingDate(std::string_view fileName, std::string_view library, LocalTime& date);
 
 class Recording {
 public:

@@ -2,6 +2,7 @@
 
 #include "base/SysUtils.h"
 #include "boundary/DctInstance.h"
+#include "boundary/Recording.h"
 #include "boundary/RecordingServer.h"
 #include "drv/dct/drivers/opticon_zebex/UDrvIni.h"
 #include "lib/commutil.h"
@@ -53,6 +54,46 @@ std::vector<std::pair<AnsiString, AnsiString>> TerminalSection(int32_t number, c
     for (const AnsiString& key : env.ProfileKeyNames(file, section))
         entries.emplace_back(key, env.ProfileReadString(file, section, key, ""));
     return entries;
+}
+
+int32_t InitTerminal(int32_t number, const char* directory, TDctDriverFuncs** funcs, DctHandle* handle,
+                     platform::Env& env) {
+    recording::Recording* recording = nullptr;
+    try {
+        recording = recording::Recording::ForNewTerminal(env);
+    } catch (...) {
+        // Not recorded: the terminal opens all the same.
+    }
+    const AnsiString folder = directory ? AnsiString(directory) : AnsiString();
+    int32_t result;
+    try {
+        result = OpenTerminal(number, folder, funcs, handle, env, recording);
+    } catch (...) {
+        *handle = nullptr;
+        result = rc::InitFailed;
+    }
+    try {
+        recording::HostCall(recording, *handle ? (*handle)->RecordedAs : 0, "DctInit", [&](JsonWriter& json) {
+            WriteTerminalCall(json, number, directory, result, true, env);
+        });
+    } catch (...) {
+    }
+    return result;
+}
+
+void WriteTerminalCall(JsonWriter& json, int32_t number, const char* directory, int32_t result, bool section,
+                       platform::Env& env) {
+    json.Key("args").BeginObject().Key("number").Int(number).Key("directory");
+    if (directory)
+        json.Bytes(directory);
+    else
+        json.Null();
+    json.EndObject().Key("result").Int(result);
+    if (!section) return;
+    json.Key("section").BeginArray();
+    for (const auto& [key, value] : TerminalSection(number, directory ? directory : "", env))
+        json.BeginArray().Bytes(key).Bytes(value).EndArray();
+    json.EndArray();
 }
 
 }  // namespace dct

@@ -61,7 +61,7 @@ protected:
         recording::Recording::EndProcess();
     }
     void SwitchOn(const std::string& until = "2026-12-09 18:00:00") {
-        env.SetRegistryText(platform::RegistryRoot::CurrentUser, recording::kSwitchKey, recording::kSwitchValue, until);
+        env.SetRegistryText(platform::RegistryRoot::CurrentUser, kRecordSwitchKey, kRecordSwitchValue, until);
     }
     recording::Recording* Open(std::size_t limit = recording::kFileLimit) {
         recording::Recording* r = recording::Recording::ForNewTerminal(env, limit);
@@ -104,7 +104,7 @@ TEST_F(RecordingTest, OffItReadsTheOneSettingAndWritesNothing) {
         env.registryQueries.clear();
         if (*value) SwitchOn(value);
         EXPECT_EQ(recording::Recording::ForNewTerminal(env), nullptr);
-        EXPECT_THAT(env.registryQueries, ElementsAre(recording::kSwitchValue));
+        EXPECT_THAT(env.registryQueries, ElementsAre(kRecordSwitchValue));
     }
     Open();
     EXPECT_THAT(StepRead(), ElementsAre("4601", "4602"));
