@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "base/Utf.h"
@@ -59,18 +61,33 @@ JsonWriter& JsonWriter::Null() {
 }
 
 JsonWriter& JsonWriter::Number(double value) {
-    if (!std::isfinite(value)) {
-        uint64_t bits;
-        std::memcpy(&bits, &value, sizeof bits);
-        char hex[17];
-        for (int i = 15; i >= 0; --i, bits >>= 4) hex[i] = "0123456789ABCDEF"[bits & 0xF];
-        hex[16] = 0;
-        return BeginObject().Key("bits").Text(hex).EndObject();
+    if (!std::isfinite(value)) return Bits(value);
+    // The fewest digits that read back as the same double, checked by reading them back: a text that
+    // does not (whatever the C runtime's formatting) is written as the bits instead. The standard
+    // library's shortest form would do it in one step, but brings some 300 KB of tables into the DLL.
+    char buffer[40];
+    for (int digits = 15; digits <= 17; ++digits) {
+        const int n = std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
+        if (n <= 0 || n >= static_cast<int>(sizeof buffer)) break;
+        for (char* c = buffer; *c; ++c)
+            if (*c == ',') *c = '.';  // a C runtime set to a locale with a decimal comma
+        const double back = std::strtod(buffer, nullptr);
+        if (back == value && std::signbit(back) == std::signbit(value)) {
+            BeforeValue();
+            out_.append(buffer, static_cast<std::size_t>(n));
+            return *this;
+        }
     }
-    BeforeValue();
-    char buffer[32];
-    out_.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
-    return *this;
+    return Bits(value);
+}
+
+JsonWriter& JsonWriter::Bits(double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    char hex[17];
+    for (int i = 15; i >= 0; --i, bits >>= 4) hex[i] = "0123456789ABCDEF"[bits & 0xF];
+    hex[16] = 0;
+    return BeginObject().Key("bits").Text(hex).EndObject();
 }
 
 void JsonWriter::Escaped(char32_t c) {

@@ -23,8 +23,9 @@ public:
     JsonWriter& Int(int64_t value);
     JsonWriter& Bool(bool value);
     JsonWriter& Null();
-    // The shortest decimal form that reads back as the same double. NaN and the infinities, which
-    // JSON cannot hold, become {"bits":"<the 16 hexadecimal digits of the double>"}.
+    // The shortest decimal form (of 15 to 17 digits) that reads back as the same double. NaN, the
+    // infinities (which JSON cannot hold) and any value whose digits would not read back become
+    // {"bits":"<the 16 hexadecimal digits of the double>"}.
     JsonWriter& Number(double value);
     // Text that is ASCII or UTF-8 already.
     JsonWriter& Text(std::string_view utf8);
@@ -38,6 +39,7 @@ public:
 private:
     JsonWriter& Open(char bracket);
     JsonWriter& Close(char bracket);
+    JsonWriter& Bits(double value);
     void BeforeValue();
     void Escaped(char32_t c);
 

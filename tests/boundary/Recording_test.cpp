@@ -56,6 +56,8 @@ protected:
         std::ofstream(sim.Folder() / "DctDrv.ini", std::ios::binary) << "[1]\r\nDCT_Port=3\r\nDCT_Rate=2\r\n";
         sim.WriteRecords({{"4601", "2"}, {"4602", "1.5"}});
     }
+    // The terminal goes before the recording it writes to, as a host's DctFini comes before the
+    // library's unload.
     void TearDown() override {
         if (funcs) funcs->DctFini(handle, funcs);
         recording::Recording::EndProcess();
@@ -181,13 +183,13 @@ TEST_F(RecordingTest, AFileEndsAtItsLimitAndTheRecordingAtItsTimeEachWithALastLi
     auto lines = Lines(Recordings().at(0));
     EXPECT_LE(fs::file_size(Recordings().at(0)), 2048u);
     EXPECT_THAT(lines.back(), HasSubstr(R"("side":"recording","op":"limit","bytes":2048})"));
+    funcs->DctFini(handle, funcs);
+    funcs = nullptr;
     recording::Recording::EndProcess();
     fs::remove_all(traces);
 
     // The switch's time passes during a call: that call is the last one recorded.
     SwitchOn("2026-12-09 10:20:00");
-    funcs->DctFini(handle, funcs);
-    funcs = nullptr;
     ASSERT_NE(Open(), nullptr);
     EXPECT_EQ(funcs->DctBeginDataReading(handle), 0);
     env.localTime.Minute = 20;

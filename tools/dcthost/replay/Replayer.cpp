@@ -352,8 +352,14 @@ ReplayOutcome Replay(const RecordingFile& recording, const ReplayOptions& option
     dct::platform::ComPtr<IUnknown> server =
         dct::platform::ComPtr<IUnknown>::Attach(NewReplayServer(replayer.TheScript(), &outcome.serverCalls));
     DWORD cookie = 0;
-    if (FAILED(dct::termsim::RegisterRunning(server.get(), ACTIVEOBJECT_STRONG, std::chrono::seconds(60), &cookie))) {
-        outcome.failure = "the replay's terminal server could not be offered in the running-object table";
+    const HRESULT offered =
+        dct::termsim::RegisterRunning(server.get(), ACTIVEOBJECT_STRONG, std::chrono::seconds(60), &cookie);
+    if (FAILED(offered) || offered == MK_S_MONIKERALREADYREGISTERED) {
+        if (SUCCEEDED(offered)) RevokeActiveObject(cookie, nullptr);
+        outcome.failure = FAILED(offered)
+                              ? "the replay's terminal server could not be offered in the running-object table"
+                              : "a terminal server is running already, and the library would reach it instead of the "
+                                "recording: end it (TermSimServer.exe --stop for the simulator), then replay";
         return outcome;
     }
     replayer.SetOffer([&](bool offer) {
