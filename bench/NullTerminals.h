@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "ComBase.h"
-#include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
+#include "terminals/ITerminals.h"
 #include "base/SysUtils.h"
 #include "platform/Codepage.h"
 #include "platform/Env.h"
@@ -74,7 +74,7 @@ public:
 
 #define DCT_NULL_RESERVED(pos) \
     HRESULT __stdcall Reserved##pos() override { return E_NOTIMPL; }
-#define DCT_NULL_SKIP_OP(pos, name, params)
+#define DCT_NULL_SKIP_OP(pos, name, params, args)
     DCT_ITERMINALS_TABLE(DCT_NULL_SKIP_OP, DCT_NULL_RESERVED)
 #undef DCT_NULL_RESERVED
 #undef DCT_NULL_SKIP_OP

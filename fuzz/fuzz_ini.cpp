@@ -1,5 +1,5 @@
 // The INI engine on arbitrary file bytes: reading, listing, writing and erasing never fault, and a
-// plain value written into any file reads back.
+// plain value written into any file without NUL bytes reads back.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdio>
@@ -45,7 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::string written = WriteValue(content, section, key, value).value_or(content);
     const std::string back = ReadValue(FileState::Present, written, section, key, "<none>");
-    if (back != value) {
+    // In a file holding NUL bytes a written value may read back as the fallback: kernel32 writes and
+    // reads such a file the very same way (a seed of the corpus is one), so the engine is right there.
+    const bool holdsOnKernel32 = content.find('\0') == std::string::npos;
+    if (holdsOnKernel32 && back != value) {
         std::fprintf(stderr, "wrote [%s] %s=%s, read back [%s]\n", section.c_str(), key.c_str(), value.c_str(),
                      back.c_str());
         std::abort();

@@ -47,6 +47,8 @@ DCT_DECLARE_EXCEPTION(EFCreateError, EStreamError);
 DCT_DECLARE_EXCEPTION(EFOpenError, EStreamError);
 // Any COM-level failure.
 DCT_DECLARE_EXCEPTION(EOleError, Exception);
+// A call of the operating system that failed; the message carries the system's text.
+DCT_DECLARE_EXCEPTION(EOSError, Exception);
 
 // An operating-system exception (access violation, division by zero...) turned into an object.
 class EExternal : public Exception {

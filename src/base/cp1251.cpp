@@ -1,5 +1,7 @@
 #include "base/cp1251.h"
 
+#include "base/Utf.h"
+
 namespace dct {
 
 std::u16string Cp1251ToUtf16(std::string_view text) {
@@ -28,42 +30,32 @@ std::string Utf16ToCp1251(std::u16string_view text) {
     return out;
 }
 
-std::string Cp1251ToUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() * 2);
-    for (char16_t c : Cp1251ToUtf16(text)) {
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
+std::string Cp1251ToUtf8(std::string_view text) { return Utf16ToUtf8(Cp1251ToUtf16(text)); }
+
+std::string Utf8ToCp1251(std::string_view text) { return Utf16ToCp1251(Utf8ToUtf16(text)); }
+
+namespace {
+// The one byte that Windows-1251 leaves unassigned stands for itself: a C1 control that no other
+// byte of the code page maps to.
+constexpr unsigned char kUnassigned = 0x98;
+}  // namespace
+
+void BytesToUtf8(std::string_view bytes, std::string& out) {
+    for (unsigned char c : bytes)
+        AppendUtf8(c < 0x80 || c == kUnassigned ? char32_t(c) : char32_t(detail::kHigh[c - 0x80]), out);
 }
 
-std::string Utf8ToCp1251(std::string_view text) {
-    std::u16string wide;
-    wide.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        unsigned char lead = static_cast<unsigned char>(text[i]);
-        int extra = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : -1;
-        if (extra < 0 || text.size() - i <= static_cast<std::size_t>(extra)) {
-            wide.push_back(u'?');  // malformed or cut short
-            ++i;
-            continue;
-        }
-        char32_t cp = extra == 0 ? lead : lead & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        i += 1 + extra;
-        wide.push_back(cp > 0xFFFF ? u'?' : static_cast<char16_t>(cp));
+std::optional<std::string> Utf8ToBytes(std::string_view utf8) {
+    const auto wide = Utf8ToUtf16Strict(utf8);
+    if (!wide) return std::nullopt;
+    std::string out;
+    out.reserve(wide->size());
+    for (char16_t c : *wide) {
+        const int b = c == kUnassigned ? kUnassigned : detail::ByteFor(c);
+        if (b < 0) return std::nullopt;
+        out.push_back(static_cast<char>(b));
     }
-    return Utf16ToCp1251(wide);
+    return out;
 }
 
 }  // namespace dct

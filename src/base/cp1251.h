@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -85,5 +86,11 @@ void Utf16ToCp1251(std::u16string_view text, std::string& out);
 // UTF-8 <-> 1251 for consoles, CSV files and tests.
 std::string Cp1251ToUtf8(std::string_view text);
 std::string Utf8ToCp1251(std::string_view text);
+
+// Any bytes as UTF-8 and back, unchanged: each byte is its Windows-1251 character, and the one byte
+// the code page leaves unassigned (0x98) is U+0098. Appends to `out`. The way back refuses text
+// that is not well-formed UTF-8 or holds a character no byte stands for.
+void BytesToUtf8(std::string_view bytes, std::string& out);
+std::optional<std::string> Utf8ToBytes(std::string_view utf8);
 
 }  // namespace dct

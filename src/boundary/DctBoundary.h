@@ -104,6 +104,8 @@ namespace dct {
 TDctDriverFuncs* NewDriverFuncs(int32_t termNumber);
 // The handle check of every operation but DctFini.
 bool DctHandleValid(DctHandle handle);
+// DctErr after its handle check: the instance's pending error into the host's buffer.
+int32_t HandOutError(DctHandle handle, int32_t* code, char** buffer, int32_t max);
 
 // The x87 control word of the host unmasks invalid-operation, zero-divide and overflow; library
 // code runs with every exception masked. The host's word is back in force on every way out and

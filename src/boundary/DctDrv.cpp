@@ -7,6 +7,7 @@
 #include "base/cp1251.h"
 #include "boundary/DctBoundary.h"
 #include "boundary/DctInstance.h"
+#include "boundary/Recording.h"
 #include "boundary/TerminalDriver.h"
 #include "drv/dct/DctDriver.h"
 #include "drv/dct/dctIntf.h"
@@ -29,23 +30,28 @@ void FillText(char (&field)[256], std::string_view text) {
     std::memcpy(field, text.data(), std::min(text.size(), sizeof field - 1));
 }
 
-// lstrcpynA: at most max - 1 characters and a terminating zero; nothing at all for max 0.
-void CopyBounded(char* destination, const AnsiString& text, int32_t max) {
-    if (max <= 0) return;
-    const std::size_t count = std::min(text.size(), static_cast<std::size_t>(max) - 1);
-    std::memcpy(destination, text.data(), count);
-    destination[count] = '\0';
-}
-
 // Everything the exports do with the operating system goes through the real one.
 platform::Env& TheEnv() { return platform::Env::Default(); }
+
+// A call that belongs to no terminal, recorded while the process records.
+template <typename Fields>
+void RecordProcessCall(std::string_view op, Fields&& fields) {
+    recording::HostCall(recording::Recording::Active(), 0, op, std::forward<Fields>(fields));
+}
 
 }  // namespace
 }  // namespace dct
 
 using namespace dct;
 
-DCT_EXPORT int32_t DCT_CDECL LoadDctLibrary() { return 0; }
+DCT_EXPORT int32_t DCT_CDECL LoadDctLibrary() {
+    FpuGuard fpu;
+    try {
+        RecordProcessCall("LoadDctLibrary", [](JsonWriter& json) { json.Key("result").Int(0); });
+    } catch (...) {
+    }
+    return 0;
+}
 
 DCT_EXPORT void DCT_CDECL DctGetDriverInfo(TDctDriverInfo* info) {
     if (!info) return;
@@ -54,27 +60,55 @@ DCT_EXPORT void DCT_CDECL DctGetDriverInfo(TDctDriverInfo* info) {
     FillText(info->Name, kOpticonZebexDriverName.view());
     info->Flag1 = 1;
     FillText(info->Models, kModels.view());
+    FpuGuard fpu;
+    try {
+        RecordProcessCall("DctGetDriverInfo", [&](JsonWriter& json) {
+            json.Key("out").BeginObject().Key("name").Bytes(info->Name).Key("flag1").Int(info->Flag1);
+            json.Key("flag2").Int(info->Flag2).Key("models").Bytes(info->Models).EndObject();
+        });
+    } catch (...) {
+    }
 }
 
 DCT_EXPORT int32_t DCT_CDECL DctRemove(int32_t number, const char* directory) {
     FpuGuard fpu;
+    int32_t result;
     try {
         TDrvIni ini(ConstructFileName(TextOf(directory), kSettingsFileName), TheEnv());
-        if (!ini.DctExist(number)) return rc::NoSection;
-        ini.DelTermInfo(IntToStr(number));
-        return rc::Ok;
+        if (!ini.DctExist(number)) {
+            result = rc::NoSection;
+        } else {
+            ini.DelTermInfo(IntToStr(number));
+            result = rc::Ok;
+        }
     } catch (...) {
-        return rc::InitFailed;
+        result = rc::InitFailed;
     }
+    try {
+        RecordProcessCall("DctRemove", [&](JsonWriter& json) {
+            WriteTerminalCall(json, number, directory, result, false, TheEnv());
+        });
+    } catch (...) {
+    }
+    return result;
 }
 
 DCT_EXPORT int32_t DCT_CDECL DctConfigure(int32_t number, const char* directory) {
     FpuGuard fpu;
+    int32_t result;
     try {
-        return ConfigureTerminal(number, TextOf(directory), TheEnv());
+        result = ConfigureTerminal(number, TextOf(directory), TheEnv());
     } catch (...) {
-        return rc::NotConfirmed;
+        result = rc::NotConfirmed;
     }
+    // What the dialog left in the settings file is its outcome, which a replay applies.
+    try {
+        RecordProcessCall("DctConfigure", [&](JsonWriter& json) {
+            WriteTerminalCall(json, number, directory, result, true, TheEnv());
+        });
+    } catch (...) {
+    }
+    return result;
 }
 
 DCT_EXPORT int32_t DCT_CDECL DctInit(int32_t number, const char* directory, TDctDriverFuncs** funcs,
@@ -82,25 +116,11 @@ DCT_EXPORT int32_t DCT_CDECL DctInit(int32_t number, const char* directory, TDct
     if (handle) *handle = nullptr;  // first, before anything can fail
     if (!funcs || !handle) return rc::InitFailed;
     FpuGuard fpu;
-    try {
-        return OpenTerminal(number, TextOf(directory), funcs, handle, TheEnv());
-    } catch (...) {
-        *handle = nullptr;
-        return rc::InitFailed;
-    }
+    return InitTerminal(number, directory, funcs, handle, TheEnv());
 }
 
 DCT_EXPORT int32_t DCT_CDECL DctErr(DctHandle handle, int32_t* code, char** buffer, int32_t max) {
     if (!DctHandleValid(handle)) return rc::Ok;
-    // Without somewhere to put them, the text and code stay pending for a later call.
-    if (!code || !buffer || (max > 0 && !*buffer)) return rc::BufferTooSmall;
     FpuGuard fpu;
-    try {
-        AnsiString text;
-        handle->Driver->GetStateErr(text, *code);
-        CopyBounded(*buffer, text, max);
-        return max < 4 ? rc::BufferTooSmall : rc::Ok;
-    } catch (...) {
-        return rc::InitFailed;
-    }
+    return HandOutError(handle, code, buffer, max);
 }

@@ -38,6 +38,14 @@ public:
     // denying write access to others. False on any failure.
     bool SaveLines(const std::string& fileName, const std::vector<std::string>& lines);
 
+    // The trace folder as TraceFilename settles it, without writing to the debugger output: what
+    // goes in front of a file's name there (a folder with its "\", and on a network folder the
+    // computer's prefix).
+    std::string Folder() {
+        if (folder_.empty()) folder_ = SettleFolder();
+        return folder_;
+    }
+
     // The settled trace folder, empty before the first TraceFilename.
     const std::string& TraceFolder() const { return folder_; }
     // Forgets the trace folder (the library's unload).

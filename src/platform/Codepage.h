@@ -10,6 +10,9 @@
 
 namespace dct::platform {
 
+// The number of the code page the host's 8-bit texts are in (1251 on posix).
+unsigned AnsiCodePage();
+
 std::u16string AnsiToUtf16(std::string_view text);
 std::string Utf16ToAnsi(std::u16string_view text);
 // The same into `out`, replacing what it held and reusing its storage: a loop over records allocates

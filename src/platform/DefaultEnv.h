@@ -32,6 +32,7 @@ public:
                             const std::string& value) override;
     bool ProfileEraseSection(const std::string& file, const std::string& section) override;
     AppendResult AppendToFile(const std::string& path, std::string_view bytes, AppendShare share) override;
+    std::unique_ptr<AppendStream> OpenAppendStream(const std::string& path) override;
     HRESULT GetActiveOrCreateObject(REFCLSID clsid, IUnknown** object) override;
 
 private:

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -57,6 +58,15 @@ struct AppendResult {
     // Someone else holds the file (a sharing or lock violation), also while creating it: trying
     // again shortly may succeed.
     bool Busy = false;
+};
+
+// A file kept open for appending, for a writer that appends often: opening the file for every append
+// would cost more than the write. Closed when the object goes.
+class AppendStream {
+public:
+    virtual ~AppendStream() = default;
+    // Writes all the bytes at the end of the file; false when they could not all be written.
+    virtual bool Append(std::string_view bytes) = 0;
 };
 
 // A section of a loaded image as mapped in memory, with the base its addresses are relative to.
@@ -129,6 +139,9 @@ public:
     // Creates the file when it does not exist, opens it with the given sharing, positions at its
     // end, writes the bytes, closes it. An existing file is never truncated.
     virtual AppendResult AppendToFile(const std::string& path, std::string_view bytes, AppendShare share) = 0;
+    // Creates the file when it does not exist and keeps it open for appending; others may read it
+    // meanwhile but not write. Null when it cannot be created or opened.
+    virtual std::unique_ptr<AppendStream> OpenAppendStream(const std::string& path) = 0;
 
     // ---- COM, as a client of an outside server
     // The instance registered as running for the class (the running-object table), else a new one
@@ -179,6 +192,9 @@ public:
     }
     AppendResult AppendToFile(const std::string& path, std::string_view bytes, AppendShare share) override {
         return target_.AppendToFile(path, bytes, share);
+    }
+    std::unique_ptr<AppendStream> OpenAppendStream(const std::string& path) override {
+        return target_.OpenAppendStream(path);
     }
     HRESULT GetActiveOrCreateObject(REFCLSID clsid, IUnknown** object) override {
         return target_.GetActiveOrCreateObject(clsid, object);

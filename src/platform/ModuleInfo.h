@@ -46,6 +46,9 @@ struct SectionView {
 };
 std::optional<SectionView> FindImageSection(uintptr_t moduleBase, std::string_view name);
 
+// The id of the process this code runs in.
+unsigned long CurrentProcessId();
+
 // The base (highest address) of the current thread's stack.
 uintptr_t CurrentThreadStackBase();
 

@@ -39,6 +39,7 @@ TEST(DriverErrorTexts, ParentSuppliesNameAndUnknownTexts) {
     EXPECT_EQ(child.StrError(4), Cp1251(u8"Нет ответа от устройства").str());
     try {
         child.RaiseException(4, "");
+        FAIL() << "no exception";
     } catch (const EDriverError& e) {
         EXPECT_EQ(e.Message(), "Parent: " + Cp1251(u8"Нет ответа от устройства").str());
     }
@@ -49,7 +50,7 @@ TEST(DriverErrorRaising, MessageCodeAndSystemError) {
     platform::SetLastSystemError(5);
     try {
         d.RaiseException(4, "");
-        FAIL();
+        FAIL() << "no exception";
     } catch (const EDriverError& e) {
         EXPECT_EQ(e.Message(), Cp1251(u8"Терминал сбора данных Opicon&Zebex: Нет ответа от устройства").str());
         EXPECT_EQ(e.Code(), 4);
@@ -68,6 +69,7 @@ TEST(DriverErrorRaising, MessageCodeAndSystemError) {
         EDriverError);
     try {
         d.RaiseException(9, "code %d at %s", {9, "port"});
+        FAIL() << "no exception";
     } catch (const EDriverError& e) {
         EXPECT_EQ(e.Message(), "code 9 at port");
     }

@@ -4,7 +4,7 @@
 // the monotonic clock (it moves only when the code sleeps, unless realTime is set), the debugger
 // output (collected), the registry (an empty one in memory), the environment variables (none) and
 // the computer's name. Scripted when set: the user's formats, the module's file name and image
-// section, folder creation and file appending. Everything else (the profile store, files, COM) is
+// section, folder creation, file appending and append streams. Everything else (the profile store, files, COM) is
 // the real thing.
 #pragma once
 
@@ -43,6 +43,7 @@ public:
     std::function<bool(const std::string& path)> createFolder;
     std::function<platform::AppendResult(const std::string& path, std::string_view bytes, platform::AppendShare)>
         append;
+    std::function<std::unique_ptr<platform::AppendStream>(const std::string& path)> openAppendStream;
 
     // ---- Always scripted
     std::optional<std::string> computerName = "TESTPC";
@@ -72,6 +73,9 @@ public:
                                               const std::string& name, std::size_t bufferSize) override;
     platform::AppendResult AppendToFile(const std::string& path, std::string_view bytes,
                                         platform::AppendShare share) override;
+    std::unique_ptr<platform::AppendStream> OpenAppendStream(const std::string& path) override {
+        return openAppendStream ? openAppendStream(path) : Target().OpenAppendStream(path);
+    }
 
 private:
     std::mutex mutex_;  // the collections above may be written from several threads

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
+#include "terminals/ITerminals.h"
 #include "boundary/DctBoundary.h"
 #include "support/ProcessMemory.h"
 #include "support/TermSimFixture.h"
@@ -76,6 +76,18 @@ TEST(LoadAndFree, RepeatedCyclesLeavePrivateMemoryFlat) {
         caught = std::string(e.what()) == "the host's own exception";
     }
     EXPECT_TRUE(caught);
+}
+
+// The libraries that only the service dialog needs (and the shell they pull in) are loaded when it
+// opens, not with the driver: they were most of its load time.
+TEST(LoadAndFree, TheDialogsLibrariesAreNotLoadedWithTheDriver) {
+    ASSERT_EQ(GetModuleHandleW(L"comdlg32.dll"), nullptr);
+    ASSERT_EQ(GetModuleHandleW(L"comctl32.dll"), nullptr);
+    HMODULE driver = LoadLibraryW(L"DctDrv.dll");
+    ASSERT_NE(driver, nullptr);
+    EXPECT_EQ(GetModuleHandleW(L"comdlg32.dll"), nullptr);
+    EXPECT_EQ(GetModuleHandleW(L"comctl32.dll"), nullptr);
+    FreeLibrary(driver);
 }
 
 }  // namespace

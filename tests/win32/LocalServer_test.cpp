@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "TermSim.h"
-#include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
+#include "terminals/ITerminals.h"
 #include "base/cp1251.h"
 #include "platform/ComActivation.h"
 #include "platform/ComPtr.h"

@@ -8,6 +8,8 @@
 #include <iterator>
 
 #include "DctLibrary.h"
+#include "EnumRecords.h"
+#include "replay/RecordCommands.h"
 #include "HostCalls.h"
 #include "HostCsv.h"
 #include "HostPlatform.h"
@@ -317,8 +319,21 @@ private:
     std::string problem_;
 };
 
-RecordSink* g_sink = nullptr;
-constexpr int32_t kSinkTag = 0x44435448;  // the UserData that marks dcthost's own bulk read
+// The bulk read's records, on their way to the output.
+class EnumToSink final : public EnumRecordSink {
+public:
+    explicit EnumToSink(RecordSink& sink) : sink_(sink) {}
+    void Record(int32_t, const char* code, double quantity) noexcept override {
+        try {
+            sink_.Record(code, quantity);
+        } catch (...) {
+            sink_.Fail("out of memory while writing a record");
+        }
+    }
+
+private:
+    RecordSink& sink_;
+};
 
 // The file of --out while the read goes on: it gets its own name only once every record is in it,
 // so that a read cut short never leaves a file that looks complete; a failed read leaves it under
@@ -377,9 +392,9 @@ int ReadRecords(DctInstance& instance, const Options& o) {
         }
     } else {
         operation = "DctEnumData";
-        g_sink = &sink;
-        rc = instance.EnumData(kSinkTag, 0);
-        g_sink = nullptr;
+        EnumToSink records(sink);
+        EnumRecordScope scope(records);
+        rc = instance.EnumData(0, 0);
     }
     sink.Progress(true);
     if (rc != code::Ok) {
@@ -771,6 +786,8 @@ int RunCommand(const Options& o) {
         if (c == "service") return Service(o);
         if (c == "doctor") return Doctor(o);
         if (c == "sim") return Sim(o);
+        if (c == "record") return Record(o);
+        if (c == "replay") return Replay(o);
     } catch (const dct::Exception& e) {
         Complain(AnsiToUtf8(e.Message()));
         return exitcode::Failed;
@@ -783,16 +800,3 @@ int RunCommand(const Options& o) {
 }
 
 }  // namespace dcthost
-
-// The bulk read's per-record procedure, reached through the thunk of HostCalls.h. Nothing may leave
-// it as an exception: it runs between the library's frames.
-extern "C" void DctHostOnEnumRecord(int32_t userData, const char* code, double quantity) noexcept {
-    using namespace dcthost;
-    platform::OwnFpuWord fpu;
-    if (userData != kSinkTag || !g_sink) return;
-    try {
-        g_sink->Record(code, quantity);
-    } catch (...) {
-        g_sink->Fail("out of memory while writing a record");
-    }
-}

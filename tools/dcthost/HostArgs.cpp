@@ -92,6 +92,11 @@ commands:
   sim records [FILE]        put records into the simulated terminal (sample records without FILE)
   sim fault OPERATION KEY=VALUE...   inject a fault (faults.ini); `sim fault clear` removes them all
   sim state                 what the simulated terminal holds: records, goods table, faults, calls
+  record on [--hours N]     record what the library does for support, for N hours (default 24)
+  record off | status       stop recording; show whether it is on, until when, and the files
+  record show FILE          what a recording holds, terminal by terminal
+  replay FILE               replay a recording through the library (--library, --terminal N,
+                            --until SEQ) and say whether it did exactly the same
 
 options:
   --settings DIR            settings directory holding DctDrv.ini (default: DCTHOST_SETTINGS, else
@@ -115,8 +120,9 @@ options:
   --yes                     clear: do not ask
   --version                 dcthost's version, which is the release's
 
-exit status: 0 done; 1 the library or the terminal reported a failure; 2 bad command line;
-3 a file could not be read or written (or bad CSV rows); 4 cancelled.
+exit status: 0 done; 1 the library or the terminal reported a failure (replay: it did something
+else); 2 bad command line (replay: a file that is no usable recording); 3 a file could not be read or
+written (or bad CSV rows); 4 cancelled.
 )";
 
 std::optional<int> RateCodeOf(int bitsPerSecond) {
@@ -145,7 +151,7 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
             o.version = true;
         } else if (a == "--settings" || a == "--library" || a == "--device" || a == "--out" || a == "--in" ||
                    a == "--terminal" || a == "--port" || a == "--rate" || a == "--format" || a == "--encoding" ||
-                   a == "--separator" || a == "--decimal") {
+                   a == "--separator" || a == "--decimal" || a == "--hours" || a == "--until") {
             auto v = value();
             if (!v && i + 1 < args.size())
                 return fail(a + " needs a value, but " + args[i + 1] + " is an option");
@@ -159,6 +165,15 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
                 auto n = Integer(*v);
                 if (!n) return fail("--terminal takes a whole number, not \"" + *v + "\"");
                 o.terminal = *n;
+                o.terminalGiven = true;
+            } else if (a == "--hours") {
+                auto n = Integer(*v);
+                if (!n || *n < 1 || *n > 24 * 14) return fail("--hours takes 1 to 336");
+                o.hours = *n;
+            } else if (a == "--until") {
+                auto n = Integer(*v);
+                if (!n || *n < 1) return fail("--until takes a sequence number of the recording");
+                o.until = *n;
             } else if (a == "--port") {
                 auto n = Integer(*v);
                 if (!n || *n < 1 || *n > 10) return fail("--port takes 1 to 10 (COM 1 to COM 10)");

@@ -1,6 +1,7 @@
 // The command line of dcthost: `dcthost COMMAND [ARGUMENTS] [OPTIONS]`, options anywhere.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ struct Options {
 
     std::optional<std::string> settings;  // --settings DIR
     int terminal = 1;                     // --terminal N
+    bool terminalGiven = false;
     std::optional<std::string> library;   // --library FILE
     std::optional<std::string> device;    // --device DIR: the simulator's folder
 
@@ -43,6 +45,10 @@ struct Options {
     bool local = false;  // sim register: the local server TermSimServer.exe, not TermSim.dll
     bool help = false;
     bool version = false;  // --version
+
+    // record / replay
+    std::optional<int> hours;       // record on --hours N
+    std::optional<int64_t> until;   // replay --until SEQ
 };
 
 // The rate code for a rate in bits per second (115200 -> 1 ... 9600 -> 5), nullopt for others.

@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "ComBase.h"
-#include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
+#include "terminals/ITerminals.h"
 #include "platform/ComPtr.h"
 
 namespace dct::termsim {

@@ -255,7 +255,7 @@ public:
     }
 
     // The operations the library never calls only hold their places in the table.
-#define DCT_TERMSIM_IGNORE_OP(pos, name, params)
+#define DCT_TERMSIM_IGNORE_OP(pos, name, params, args)
 #define DCT_TERMSIM_RESERVED(pos) \
     HRESULT __stdcall Reserved##pos() override { return Refuse("Reserved" #pos, "", E_NOTIMPL); }
     DCT_ITERMINALS_TABLE(DCT_TERMSIM_IGNORE_OP, DCT_TERMSIM_RESERVED)

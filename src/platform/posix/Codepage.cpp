@@ -41,6 +41,8 @@ const CaseTables& Tables() {
 
 }  // namespace
 
+unsigned AnsiCodePage() { return 1251; }
+
 std::u16string AnsiToUtf16(std::string_view text) { return Cp1251ToUtf16(text); }
 std::string Utf16ToAnsi(std::u16string_view text) { return Utf16ToCp1251(text); }
 void Utf16ToAnsi(std::u16string_view text, std::string& out) { Utf16ToCp1251(text, out); }

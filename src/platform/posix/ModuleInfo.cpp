@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -53,6 +54,8 @@ std::optional<FileVersion> ReadFileVersion(const std::string&) { return std::nul
 
 // Debug data is never carried in an image section here.
 std::optional<SectionView> FindImageSection(uintptr_t, std::string_view) { return std::nullopt; }
+
+unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
 
 uintptr_t CurrentThreadStackBase() {
     pthread_attr_t attr;

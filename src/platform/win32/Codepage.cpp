@@ -6,6 +6,8 @@
 
 namespace dct::platform {
 
+unsigned AnsiCodePage() { return GetACP(); }
+
 std::u16string AnsiToUtf16(std::string_view text) {
     if (text.empty()) return {};
     int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);

@@ -18,6 +18,7 @@
 #include "base/cp1251.h"
 #include "platform/Codepage.h"
 #include "platform/win32/Handle.h"
+#include "platform/win32/SystemLibrary.h"
 
 namespace dct::platform {
 namespace {
@@ -482,9 +483,23 @@ private:
 
 // ---- Service dialog -------------------------------------------------------------------------
 
+// The common-controls functions that give the file-name box its Alt+Down. Only this dialog needs
+// them: the library does not import them, and they are looked up when the dialog is made, so that a
+// system without them fails this dialog, not the library's load.
+struct Subclassing {
+    explicit Subclassing(const SystemLibrary& comctl)
+        : set(comctl.Function<decltype(SetWindowSubclass)>("SetWindowSubclass")),
+          remove(comctl.Function<decltype(RemoveWindowSubclass)>("RemoveWindowSubclass")),
+          next(comctl.Function<decltype(DefSubclassProc)>("DefSubclassProc")) {}
+    decltype(SetWindowSubclass)* set;
+    decltype(RemoveWindowSubclass)* remove;
+    decltype(DefSubclassProc)* next;
+};
+
 class ServiceDialog final : public ModalDialog, public ServiceDialogView {
 public:
-    ServiceDialog(const ServiceDialogTexts& texts, ServiceDialogEvents& events) : texts_(texts), events_(events) {}
+    ServiceDialog(const ServiceDialogTexts& texts, ServiceDialogEvents& events)
+        : texts_(texts), events_(events), subclassing_(comctl_) {}
 
     void Show() {
         DialogTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, FromCp1251(texts_.caption), 8,
@@ -531,7 +546,9 @@ public:
         dialog.lpstrTitle = title.c_str();
         // The host's current folder is not ours to change.
         dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
-        if (!GetOpenFileNameW(&dialog)) return std::nullopt;
+        // Loaded for this one choice: the file dialog brings much of the shell with it.
+        const SystemLibrary comdlg(L"comdlg32.dll");
+        if (!comdlg.Function<decltype(GetOpenFileNameW)>("GetOpenFileNameW")(&dialog)) return std::nullopt;
         return ToU16(std::wstring_view(file.data()));
     }
 
@@ -542,15 +559,16 @@ private:
 
     // Alt+Down in the file-name box presses its browse button.
     static LRESULT CALLBACK TaskBoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                             DWORD_PTR) {
+                                             DWORD_PTR data) {
+        const auto& subclassing = *reinterpret_cast<const Subclassing*>(data);
         if (message == WM_SYSKEYDOWN && wParam == VK_DOWN) {
             HWND dialog = GetParent(window);
             PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(kBrowse, BN_CLICKED),
                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, kBrowse)));
             return 0;
         }
-        if (message == WM_NCDESTROY) RemoveWindowSubclass(window, &TaskBoxProcedure, id);
-        return DefSubclassProc(window, message, wParam, lParam);
+        if (message == WM_NCDESTROY) subclassing.remove(window, &TaskBoxProcedure, id);
+        return subclassing.next(window, message, wParam, lParam);
     }
 
     void Layout() {
@@ -575,7 +593,7 @@ private:
                 font_ = ControlFont(Scale());
                 for (int id : {int(kGroup), int(kTask), int(kBrowse), int(kButton1), int(kButton2)})
                     SendMessageW(Item(id), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-                SetWindowSubclass(Item(kTask), &TaskBoxProcedure, 1, 0);
+                subclassing_.set(Item(kTask), &TaskBoxProcedure, 1, reinterpret_cast<DWORD_PTR>(&subclassing_));
                 Scale s;
                 SizeClientAndCentre(window_, s(295), s(154));
                 Layout();
@@ -604,6 +622,9 @@ private:
 
     const ServiceDialogTexts& texts_;
     ServiceDialogEvents& events_;
+    // Outlives the dialog's window: the box's procedure runs until its WM_NCDESTROY.
+    SystemLibrary comctl_{L"comctl32.dll"};
+    Subclassing subclassing_;
     UniqueFont font_;
 };
 

@@ -89,6 +89,8 @@ std::optional<SectionView> FindImageSection(uintptr_t moduleBase, std::string_vi
     return std::nullopt;
 }
 
+unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
+
 uintptr_t CurrentThreadStackBase() {
     // NT_TIB::StackBase of the thread's information block, which FS points at on x86.
     uintptr_t base = 0;

@@ -7,8 +7,6 @@
 #include <cmath>
 #include <limits>
 
-#include "drv/dct/drivers/opticon_zebex/Umain.h"
-
 namespace dct {
 namespace {
 
@@ -96,15 +94,6 @@ TEST(BulkRead, ExceptionFromARecordLeavesWithoutEndingTheCycle) {
     Collected c;
     EXPECT_THROW(d.EnumData(true, c), EConvertError);
     EXPECT_THAT(d.calls, ElementsAre("BeginReading", "NextRecord"));
-}
-
-TEST(DriverFactory, AlwaysMakesTheOpticonZebexDriver) {
-    auto driver = TDctDriver::CreateConcreteDriver("COM:4;BAUD:5;DF:x", platform::Env::Default());
-    auto* concrete = dynamic_cast<TdctOpticon9728Driver*>(driver.get());
-    ASSERT_NE(concrete, nullptr);
-    EXPECT_EQ(concrete->Port(), 4);
-    EXPECT_EQ(concrete->Baud(), 5);
-    EXPECT_FALSE(concrete->HasClient());
 }
 
 }  // namespace

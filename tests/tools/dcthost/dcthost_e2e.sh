@@ -234,6 +234,41 @@ if [ "$mode" = wine ]; then
   printf '4601;2\n4602;1\n' >"$device/records.csv"
   run read --decimal .
   check "read through the local server" out_has "4602;1"
+
+  # --- recording at the station, and its replay offline through the same library. Each dcthost run
+  # is a host process of its own, with a recording file of its own.
+  traces=$work/traces
+  mkdir -p "$traces"
+  export TARN_LOGS_FOLDER=$(host_path "$traces")
+  run record on --hours 2
+  check "record on: status 0" status_is 0
+  run record status
+  check "record status: on" out_has "recording is on until"
+  printf '4601;2\n4602;1,5\n' >"$device/records.csv"
+  run read --step --decimal .
+  run write "$(host_path "$work/more.csv")" --full
+  printf '[BeginReport]\nStatus=7\nDescription=Нет связи с терминалом\n' >"$device/faults.ini"
+  run read
+  check "a recorded read that fails: status 1" status_is 1
+  rm -f "$device/faults.ini"
+  run clear --yes
+  run record off
+  check "record off: status 0" status_is 0
+  run record status
+  check "record status: off, and the files" out_has "recording is off"
+  check "record status lists the recordings" out_has "DctDrv-rec-"
+  "$root/scripts/wine-run" "$prefix" "$build/TermSimServer.exe" --stop >/dev/null 2>&1
+  recordings=("$traces"/DctDrv-rec-*.jsonl)
+  check "four host processes, four recordings" test "${#recordings[@]}" = 4
+  failed_read=$(grep -l 'Нет связи с терминалом' "${recordings[@]}" | head -n 1)
+  run record show "$(host_path "$failed_read")"
+  check "record show: the failure with its code and text" out_has 'FAILED: DctEnumData -6 "Нет связи с терминалом"'
+  for recording in "${recordings[@]}"; do
+    run replay "$(host_path "$recording")"
+    check "replay of $(basename "$recording"): identical" out_has "identical: "
+  done
+  unset TARN_LOGS_FOLDER
+
   # Killed from outside while it answers a read: the read fails with -6 and a text.
   printf '[GetRecord]\nDelayMs=20000\n' >"$device/faults.ini"
   : >"$device/calls.log"

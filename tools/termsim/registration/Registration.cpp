@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
+#include "terminals/ITerminals.h"
 #include "platform/win32/Handle.h"
 
 namespace dct::termsim {

@@ -10,7 +10,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
+#include "terminals/ITerminals.h"
 #include "platform/ComPtr.h"
 #include "registration/Registration.h"
 
@@ -53,7 +53,7 @@ std::vector<std::string> ParametersOf(HRESULT (__stdcall ITerminals::*)(Args...)
 }
 
 std::vector<Operation> ClientTable() {
-#define DCT_TABLE_OP(pos, name, params) {pos, #name, ParametersOf(&ITerminals::name)},
+#define DCT_TABLE_OP(pos, name, params, args) {pos, #name, ParametersOf(&ITerminals::name)},
 #define DCT_TABLE_RESERVED(pos) {pos, "Reserved" #pos, {}},
     return {DCT_ITERMINALS_TABLE(DCT_TABLE_OP, DCT_TABLE_RESERVED)};
 #undef DCT_TABLE_OP

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "TermSim.h"
-#include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
+#include "terminals/ITerminals.h"
 #include "registration/Registration.h"
 
 namespace dct::termsim {

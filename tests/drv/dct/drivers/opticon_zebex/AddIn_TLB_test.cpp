@@ -93,15 +93,6 @@ bool TerminalsCreatable() {
     return SUCCEEDED(CoCreateInstance(CLSID_Terminals, nullptr, CLSCTX_SERVER, IID_IUnknown, object.put_void()));
 }
 
-// Calls the entry at a position of the function table directly, as a client built from the type
-// library would.
-template <typename... Args>
-HRESULT CallAt(ITerminals* object, ITerminalsSlot slot, Args... args) {
-    using Entry = HRESULT(__stdcall*)(ITerminals*, Args...);
-    void** table = *reinterpret_cast<void***>(object);
-    return reinterpret_cast<Entry>(table[static_cast<int>(slot)])(object, args...);
-}
-
 std::string Ansi(std::u16string_view text) { return platform::Utf16ToAnsi(text); }
 
 class TerminalsTest : public ::testing::Test {
@@ -109,45 +100,6 @@ protected:
     ComThread com;
     TermSimFixture sim;
 };
-
-TEST_F(TerminalsTest, EveryCalledOperationSitsAtItsPositionOfTheTable) {
-    ComPtr<ITerminals> server = termsim::CreateTerminals();
-    ITerminals* p = server.get();
-    int32_t out = -99;
-    uint8_t byte = 0;
-    UniqueBstr text;
-    UniqueBstr field = UniqueBstr::FromUtf16(u"F");
-    UniqueBstr path = UniqueBstr::FromUtf16(u"t.ts1");
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::Set_PortNumber, int32_t{3}), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::Set_BaudRate, int32_t{2}), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::Get_DeviceEnabled, &byte), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::Set_ShowProgress, VARIANT_BOOL{-1}), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::Set_FormNumber, int32_t{0}), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::ClearTableBuffer, &out), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::BeginReport, &out), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::GetFieldCount, &byte), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::GetRecord, &out), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::GetField, int32_t{1}, text.put()), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::EndReport, &out), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::Clear, &out), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::BeginDownLoadTable, &out), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::AddInTable, field.get(), &out), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::DownLoadTable, &out), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::AddToTable, &out), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::LoadFormFromFile, path.get(), &out), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::ShowProperties, &out), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::Get_ResultDescription, text.put()), S_OK);
-    EXPECT_EQ(CallAt(p, ITerminalsSlot::Reserved107), E_NOTIMPL);
-    EXPECT_THAT(sim.Calls(),
-                ElementsAre("Set_PortNumber 3", "Set_BaudRate 2", "Get_DeviceEnabled -> 1", "Set_ShowProgress -1",
-                            "Set_FormNumber 0", "ClearTableBuffer -> 0", "BeginReport -> 0", "GetFieldCount -> 2",
-                            "GetRecord -> 1", "GetField 1 -> \"\"", "EndReport -> 0", "Clear -> 0",
-                            "BeginDownLoadTable -> 0", "AddInTable \"F\" -> 0",
-                            // one field is not a whole record of four
-                            "DownLoadTable -> 3", "AddToTable -> 3", "LoadFormFromFile \"t.ts1\" -> 0",
-                            "ShowProperties -> 0", "Get_ResultDescription -> \"В буфере таблицы неполная запись: полей 1\"",
-                            "Reserved107 !0x80004001"));
-}
 
 TEST_F(TerminalsTest, WalksTheCollectedRecordsAndWritesATable) {
     sim.WriteRecords({{"4601234567890", "2"}, {"4607654321098", "1.5"}, {"Молоко", "3"}});

@@ -614,7 +614,9 @@ TEST_F(ServerLossTest, ARandomRunLosesNoRecordAndNoTable) {
         std::vector<std::string> held;
         for (const auto& r : records) held.push_back(r[0]);
         const bool read = op <= 1;
-        if (read && result == 0) EXPECT_EQ(gReceived, held) << "a read that succeeded handed over every record";
+        if (read && result == 0) {
+            EXPECT_EQ(gReceived, held) << "a read that succeeded handed over every record";
+        }
         if (read && result == 0 && clear) {
             EXPECT_TRUE(sim.Records().empty());
         } else if (op == 4 && result == 0) {

@@ -1,0 +1,50 @@
+// JSON written value by value into a string the caller owns and reuses (one line of a recording at a
+// time): commas and nesting are kept here, texts escaped, numbers written so that they read back
+// exactly.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace dct {
+
+class JsonWriter {
+public:
+    explicit JsonWriter(std::string& out) : out_(out) {}
+
+    JsonWriter& BeginObject() { return Open('{'); }
+    JsonWriter& EndObject() { return Close('}'); }
+    JsonWriter& BeginArray() { return Open('['); }
+    JsonWriter& EndArray() { return Close(']'); }
+    // A member's name (plain ASCII, escaped all the same); its value follows.
+    JsonWriter& Key(std::string_view name);
+
+    JsonWriter& Int(int64_t value);
+    JsonWriter& Bool(bool value);
+    JsonWriter& Null();
+    // The shortest decimal form (of 15 to 17 digits) that reads back as the same double. NaN, the
+    // infinities (which JSON cannot hold) and any value whose digits would not read back become
+    // {"bits":"<the 16 hexadecimal digits of the double>"}.
+    JsonWriter& Number(double value);
+    // Text that is ASCII or UTF-8 already.
+    JsonWriter& Text(std::string_view utf8);
+    // 8-bit text kept byte for byte: each byte as its Windows-1251 character, 0x98 as U+0098
+    // (BytesToUtf8), whatever the code page the text was written in.
+    JsonWriter& Bytes(std::string_view bytes);
+    // UTF-16 text as a string; one that holds a lone surrogate, which no JSON string can carry
+    // through every reader, as {"utf16":[<each code unit>]}.
+    JsonWriter& Utf16(std::u16string_view text);
+
+private:
+    JsonWriter& Open(char bracket);
+    JsonWriter& Close(char bracket);
+    JsonWriter& Bits(double value);
+    void BeforeValue();
+    void Escaped(char32_t c);
+
+    std::string& out_;
+    bool needComma_ = false;
+};
+
+}  // namespace dct

@@ -1,0 +1,72 @@
+// The recording's JSON: commas and nesting, escapes, numbers that read back exactly, and texts that
+// come back byte for byte (8-bit) or unit for unit (UTF-16, lone surrogates included).
+#include "base/JsonWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <string>
+
+#include "base/cp1251.h"
+
+namespace dct {
+namespace {
+
+TEST(JsonWriter, NestsAndSeparatesValues) {
+    std::string out;
+    JsonWriter json(out);
+    json.BeginObject().Key("a").Int(-2147483648LL).Key("b").BeginArray().Bool(true).Null().BeginObject().EndObject();
+    json.EndArray().Key("c\"\n").Text("q\"\\\x01").EndObject();
+    EXPECT_EQ(out, R"({"a":-2147483648,"b":[true,null,{}],"c\"\u000a":"q\"\\\u0001"})");
+}
+
+TEST(JsonWriter, NumbersReadBackToTheSameDouble) {
+    for (double v : {0.0, -0.0, 1.0, 0.1, 1e-5, 2.5, 1234567.891, 5e-324, 1.7976931348623157e308, -3.25}) {
+        std::string out;
+        JsonWriter(out).Number(v);
+        EXPECT_EQ(std::strtod(out.c_str(), nullptr), v) << out;
+        EXPECT_EQ(std::signbit(std::strtod(out.c_str(), nullptr)), std::signbit(v)) << out;
+    }
+    std::string out;
+    JsonWriter json(out);
+    json.BeginArray().Number(std::numeric_limits<double>::infinity()).Number(-std::numeric_limits<double>::quiet_NaN());
+    json.EndArray();
+    EXPECT_EQ(out, R"([{"bits":"7FF0000000000000"},{"bits":"FFF8000000000000"}])");
+}
+
+TEST(JsonWriter, EveryByteComesBack) {
+    std::string bytes;
+    for (int b = 1; b < 256; ++b) bytes.push_back(static_cast<char>(b));
+    std::string out;
+    JsonWriter(out).Bytes(bytes);
+    ASSERT_EQ(out.front(), '"');
+    // What is between the quotes is the text once the JSON escapes are undone; only these occur.
+    std::string text;
+    for (std::size_t i = 1; i + 1 < out.size(); ++i) {
+        if (out[i] != '\\') {
+            text.push_back(out[i]);
+        } else if (out[i + 1] == 'u') {
+            text.push_back(static_cast<char>(std::stoi(out.substr(i + 2, 4), nullptr, 16)));
+            i += 5;
+        } else {
+            text.push_back(out[++i]);
+        }
+    }
+    EXPECT_EQ(Utf8ToBytes(text), bytes);
+    EXPECT_NE(out.find("\xD0\x96"), std::string::npos) << "0xC6 reads as the Cyrillic letter it is in 1251";
+    EXPECT_EQ(Utf8ToBytes("\xE2\x82\xAC\xC2\x98"), std::string("\x88\x98"));
+    EXPECT_EQ(Utf8ToBytes("\xC2\x80"), std::nullopt) << "U+0080 stands for no byte";
+    EXPECT_EQ(Utf8ToBytes("\xC0\xAF"), std::nullopt) << "not UTF-8";
+}
+
+TEST(JsonWriter, Utf16TextWithALoneSurrogateBecomesItsCodeUnits) {
+    std::string out;
+    JsonWriter json(out);
+    json.BeginArray().Utf16(u"\u041F\xD83D\xDE00\"").Utf16(std::u16string(u"a\xDC00", 2)).EndArray();
+    EXPECT_EQ(out, "[\"\xD0\x9F\xF0\x9F\x98\x80\\\"\",{\"utf16\":[97,56320]}]");
+}
+
+}  // namespace
+}  // namespace dct
