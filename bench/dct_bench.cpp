@@ -24,9 +24,12 @@
 #include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
 #include "drv/dct/drivers/opticon_zebex/UDrvIni.h"
 #include "base/SysUtils.h"
+#include "boundary/DctInstance.h"
+#include "boundary/Recording.h"
 #include "boundary/TerminalDriver.h"
 #include "boundary/dctDrvUtils.h"
 #include "lib/JclDebug.h"
+#include "lib/RecordingFiles.h"
 #include "lib/commutil.h"
 #include "lib/parmstr.h"
 #include "platform/Codepage.h"
@@ -163,6 +166,110 @@ BENCHMARK(BM_BulkRead_Baseline)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BulkRead_EnumData)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StepRead_Baseline)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StepRead_NextRecord)->Unit(benchmark::kMillisecond);
+
+// ---- recording ----------------------------------------------------------------------------------
+// A station where recording is on: the switch set, recordings into a folder of the bench's own. With
+// `discard`, what is recorded goes to /dev/null (written all the same, a write per host call and per
+// 64 KiB), so that a long measure neither fills the disk nor meets the file's limit.
+class RecordingStation final : public platform::EnvWrapper {
+public:
+    RecordingStation(std::string folder, bool discard)
+        : EnvWrapper(platform::Env::Default()), folder_(std::move(folder)), discard_(discard) {}
+    platform::RegistryValue ReadRegistryValue(platform::RegistryRoot root, const std::string& key,
+                                              const std::string& name, std::size_t bufferSize) override {
+        if (name != kRecordSwitchValue) return Target().ReadRegistryValue(root, key, name, bufferSize);
+        return {platform::RegistryStatus::Ok, platform::kRegistryString, std::string("2099-01-01 00:00:00", 20)};
+    }
+    std::string EnvironmentVariable(const std::string& name) override {
+        return name == "TARN_LOGS_FOLDER" ? folder_ : Target().EnvironmentVariable(name);
+    }
+    std::unique_ptr<platform::AppendStream> OpenAppendStream(const std::string& path) override {
+        return Target().OpenAppendStream(discard_ ? "/dev/null" : path);
+    }
+
+private:
+    std::string folder_;
+    bool discard_;
+};
+
+void BenchRecord(int32_t, const char* code, double quantity) {
+    benchmark::DoNotOptimize(code);
+    benchmark::DoNotOptimize(quantity);
+}
+
+// A terminal opened through the table with recording on; closed, and the recording ended, when it goes.
+struct RecordedTerminal {
+    explicit RecordedTerminal(bool discard, std::size_t limit = SIZE_MAX)
+        : folder(std::filesystem::temp_directory_path() / "dct-bench-recording"), station(folder.string(), discard) {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / "DctDrv.ini", std::ios::binary) << "[1]\r\nDCT_Port=3\r\nDCT_Rate=1\r\n";
+        Server();
+        recording = recording::Recording::ForNewTerminal(station, limit);
+        if (OpenTerminal(1, folder.string(), &funcs, &handle, station, recording) != rc::Ok || !recording)
+            std::abort();
+    }
+    ~RecordedTerminal() {
+        funcs->DctFini(handle, funcs);
+        recording::Recording::EndProcess();
+        std::filesystem::remove_all(folder);
+    }
+    int StepRead() {
+        funcs->DctBeginDataReading(handle);
+        const char* code = nullptr;
+        double quantity = 0;
+        int32_t more = 0;
+        int count = 0;
+        while (funcs->DctNextRecord(handle, &code, &quantity, &more) == 0 && more) ++count;
+        funcs->DctEndDataReading(handle, 0);
+        return count;
+    }
+
+    std::filesystem::path folder;
+    RecordingStation station;
+    recording::Recording* recording = nullptr;
+    TDctDriverFuncs* funcs = nullptr;
+    DctHandle handle = nullptr;
+};
+
+void BM_BulkRead_Recorded(benchmark::State& state) {
+    RecordedTerminal terminal(true);
+    for (auto _ : state) benchmark::DoNotOptimize(terminal.funcs->DctEnumData(terminal.handle, &BenchRecord, 0, 0));
+    state.SetItemsProcessed(state.iterations() * kRecords);
+}
+
+void BM_StepRead_Recorded(benchmark::State& state) {
+    RecordedTerminal terminal(true);
+    for (auto _ : state) benchmark::DoNotOptimize(terminal.StepRead());
+    state.SetItemsProcessed(state.iterations() * kRecords);
+}
+
+// What a typical day at a station leaves on the disk: a read of 2,000 records and a goods table of
+// 10,000 records written in full, recorded into a real file.
+void BM_Recording_TypicalDay(benchmark::State& state) {
+    std::uintmax_t bytes = 0;
+    for (auto _ : state) {
+        RecordedTerminal terminal(false, recording::kFileLimit);
+        Server().records = 2000;
+        terminal.funcs->DctEnumData(terminal.handle, &BenchRecord, 0, 0);
+        Server().records = kRecords;
+        terminal.funcs->DctBeginWareTableWriting(terminal.handle, 1);
+        for (int i = 0; i < 10000; ++i) {
+            const std::string barcode = std::to_string(4601000000000LL + i);
+            terminal.funcs->DctWriteWareTableRecord(terminal.handle, "pcs", "Goods name of a usual length", barcode.c_str(),
+                                                    1.0, 0);
+        }
+        terminal.funcs->DctEndWareTableWriting(terminal.handle);
+        bytes = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(terminal.folder))
+            if (entry.path().extension() == ".jsonl") bytes += entry.file_size();
+    }
+    state.counters["bytes"] = static_cast<double>(bytes);
+}
+
+BENCHMARK(BM_BulkRead_Recorded)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StepRead_Recorded)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Recording_TypicalDay)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // ---- barcode lists ------------------------------------------------------------------------------
 std::string BarcodeList(int count) {
@@ -416,6 +523,21 @@ void PrintTable(const CollectingReporter& reporter) {
     };
     readRow("Bulk read (EnumData, 100,000 records)", "BM_BulkRead_EnumData", "BM_BulkRead_Baseline");
     readRow("Step read (NextRecord, 100,000 records)", "BM_StepRead_NextRecord", "BM_StepRead_Baseline");
+    // Recording on: the whole way through the operation table, both sides written line by line.
+    auto recordedRow = [&](const char* label, const char* lib, const char* base) {
+        const auto* l = find(lib);
+        const auto* b = find(base);
+        if (!l || !b) return;
+        const double ratio = Ns(*l) / Ns(*b);
+        std::printf("| %s, per record, recording on | %.1f ns | %.1f ns | %.2f | aim <= 3 | %s |\n", label,
+                    Ns(*l) / kRecords, Ns(*b) / kRecords, ratio, ratio <= 3 ? "yes" : "NO");
+    };
+    recordedRow("Bulk read (DctEnumData, 100,000 records)", "BM_BulkRead_Recorded", "BM_BulkRead_Baseline");
+    recordedRow("Step read (DctNextRecord, 100,000 records)", "BM_StepRead_Recorded", "BM_StepRead_Baseline");
+    if (const auto* day = find("BM_Recording_TypicalDay"))
+        std::printf("| Recording of a typical day: a 2,000-record read, a 10,000-goods table | %.0f bytes | | | "
+                    "measured | |\n",
+                    static_cast<double>(day->counters.find("bytes")->second));
     if (const auto *small = find("BM_ExtractBarcodes/10"), *large = find("BM_ExtractBarcodes/10000"); small && large) {
         const double perSmall = Ns(*small) / 10, perLarge = Ns(*large) / 10000;
         const double ratio = perLarge / perSmall;

@@ -35,8 +35,11 @@ JsonWriter& JsonWriter::Close(char bracket) {
 }
 
 JsonWriter& JsonWriter::Key(std::string_view name) {
-    Text(name);
-    out_.push_back(':');
+    // Member names are the recording's own plain words: nothing in them to escape.
+    if (needComma_) out_.push_back(',');
+    out_.push_back('"');
+    out_.append(name);
+    out_.append("\":", 2);
     needComma_ = false;
     return *this;
 }
@@ -62,6 +65,11 @@ JsonWriter& JsonWriter::Null() {
 
 JsonWriter& JsonWriter::Number(double value) {
     if (!std::isfinite(value)) return Bits(value);
+    // A whole number (most quantities are) is written as one, exactly, without a round trip.
+    if (value >= -9007199254740992.0 && value <= 9007199254740992.0 && value == static_cast<double>(static_cast<int64_t>(value)) &&
+        !(value == 0 && std::signbit(value)))
+        return Int(static_cast<int64_t>(value));
+    if (ShortDecimal(value)) return *this;
     // The fewest digits that read back as the same double, checked by reading them back: a text that
     // does not (whatever the C runtime's formatting) is written as the bits instead. The standard
     // library's shortest form would do it in one step, but brings some 300 KB of tables into the DLL.
@@ -79,6 +87,40 @@ JsonWriter& JsonWriter::Number(double value) {
         }
     }
     return Bits(value);
+}
+
+// A quantity such as 12.5 or 0.125: at most six decimals, written from integers. m / 10^k equal to
+// the value in the floating-point unit's own precision leaves the value the double nearest to the
+// decimal m / 10^k, which is what reading the decimal gives.
+bool JsonWriter::ShortDecimal(double value) {
+    if (value == 0) return false;  // -0 keeps its sign only through the long way
+    double scale = 1;
+    for (int decimals = 1; decimals <= 6; ++decimals) {
+        scale *= 10;
+        const double scaled = value * scale;
+        if (!(scaled > -1e15 && scaled < 1e15)) return false;
+        const auto m = static_cast<int64_t>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
+        if (static_cast<double>(m) / scale != value) continue;
+        BeforeValue();
+        const uint64_t magnitude = static_cast<uint64_t>(m < 0 ? -m : m);
+        const uint64_t whole = magnitude / static_cast<uint64_t>(scale);
+        uint64_t fraction = magnitude % static_cast<uint64_t>(scale);
+        int digits = decimals;
+        while (digits > 0 && fraction % 10 == 0) fraction /= 10, --digits;
+        char text[48];
+        char* p = text;
+        if (m < 0) *p++ = '-';
+        p = std::to_chars(p, text + sizeof text, whole).ptr;
+        if (digits > 0) {
+            *p++ = '.';
+            char* end = p + digits;
+            for (char* q = end; q > p; fraction /= 10) *--q = static_cast<char>('0' + fraction % 10);
+            p = end;
+        }
+        out_.append(text, static_cast<std::size_t>(p - text));
+        return true;
+    }
+    return false;
 }
 
 JsonWriter& JsonWriter::Bits(double value) {
@@ -104,16 +146,25 @@ void JsonWriter::Escaped(char32_t c) {
     }
 }
 
+// Runs of characters that need no escape go in one append: a recording writes a line per server
+// call, and character by character the writing cost more than the calls themselves.
+void JsonWriter::AppendEscaped(std::string_view utf8) {
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto u = static_cast<unsigned char>(utf8[i]);
+        if (u == '"' || u == '\\' || u < 0x20) {
+            out_.append(utf8.data() + run, i - run);
+            Escaped(u);
+            run = i + 1;
+        }
+    }
+    out_.append(utf8.data() + run, utf8.size() - run);
+}
+
 JsonWriter& JsonWriter::Text(std::string_view utf8) {
     BeforeValue();
     out_.push_back('"');
-    for (char c : utf8) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u >= 0x80)
-            out_.push_back(c);  // a byte of a UTF-8 sequence, passed as it is
-        else
-            Escaped(u);
-    }
+    AppendEscaped(utf8);  // bytes of UTF-8 sequences pass as they are
     out_.push_back('"');
     return *this;
 }
@@ -121,13 +172,14 @@ JsonWriter& JsonWriter::Text(std::string_view utf8) {
 JsonWriter& JsonWriter::Bytes(std::string_view bytes) {
     BeforeValue();
     out_.push_back('"');
-    for (const char& c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x80)
-            Escaped(u);
-        else
-            BytesToUtf8(std::string_view(&c, 1), out_);
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) continue;
+        AppendEscaped(bytes.substr(run, i - run));
+        BytesToUtf8(bytes.substr(i, 1), out_);
+        run = i + 1;
     }
+    AppendEscaped(bytes.substr(run));
     out_.push_back('"');
     return *this;
 }
@@ -148,11 +200,21 @@ JsonWriter& JsonWriter::Utf16(std::u16string_view text) {
     }
     BeforeValue();
     out_.push_back('"');
+    // ASCII, the usual server text, goes through a small buffer rather than a character at a time.
+    char ascii[64];
+    std::size_t held = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];
+        if (c < 0x80 && c >= 0x20 && c != '"' && c != '\\') {
+            ascii[held++] = static_cast<char>(c);
+            if (held == sizeof ascii) out_.append(ascii, held), held = 0;
+            continue;
+        }
+        out_.append(ascii, held), held = 0;
         if (c >= 0xD800 && c < 0xDC00) c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
         Escaped(c);
     }
+    out_.append(ascii, held);
     out_.push_back('"');
     return *this;
 }

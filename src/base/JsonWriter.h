@@ -12,12 +12,16 @@ namespace dct {
 class JsonWriter {
 public:
     explicit JsonWriter(std::string& out) : out_(out) {}
+    // Goes on inside an object whose opening and first members the caller has written already.
+    struct InsideObject {};
+    JsonWriter(std::string& out, InsideObject) : out_(out), needComma_(true) {}
 
     JsonWriter& BeginObject() { return Open('{'); }
     JsonWriter& EndObject() { return Close('}'); }
     JsonWriter& BeginArray() { return Open('['); }
     JsonWriter& EndArray() { return Close(']'); }
-    // A member's name (plain ASCII, escaped all the same); its value follows.
+    // A member's name: a plain word of ASCII letters, digits and '_', which needs no escape; its
+    // value follows.
     JsonWriter& Key(std::string_view name);
 
     JsonWriter& Int(int64_t value);
@@ -40,8 +44,10 @@ private:
     JsonWriter& Open(char bracket);
     JsonWriter& Close(char bracket);
     JsonWriter& Bits(double value);
+    bool ShortDecimal(double value);
     void BeforeValue();
     void Escaped(char32_t c);
+    void AppendEscaped(std::string_view utf8);
 
     std::string& out_;
     bool needComma_ = false;

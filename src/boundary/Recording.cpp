@@ -1,5 +1,6 @@
 #include "boundary/Recording.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "base/SysUtils.h"
@@ -138,20 +139,25 @@ void Recording::OpenFile() {
     WriteOut();
 }
 
-void Recording::Open(JsonWriter& json, int instance, std::string_view side, std::string_view op) {
+void Recording::Open(int instance, std::string_view side, std::string_view op) {
     const auto micros =
         std::chrono::duration_cast<std::chrono::microseconds>(env_.MonotonicNow() - began_).count();
-    json.BeginObject().Key("seq").Int(++sequence_).Key("t").Int(micros).Key("inst").Int(instance);
-    json.Key("side").Text(side).Key("op").Text(op);
+    char number[24];
+    buffer_.append("{\"seq\":");
+    buffer_.append(number, std::to_chars(number, number + sizeof number, ++sequence_).ptr);
+    buffer_.append(",\"t\":");
+    buffer_.append(number, std::to_chars(number, number + sizeof number, micros).ptr);
+    buffer_.append(",\"inst\":");
+    buffer_.append(number, std::to_chars(number, number + sizeof number, instance).ptr);
+    buffer_.append(",\"side\":\"").append(side).append("\",\"op\":\"").append(op).push_back('"');
 }
 
 void Recording::Written(std::size_t lineStart) {
     if (fileBytes_ + buffer_.size() + kLastLineRoom > fileLimit_) {
         buffer_.resize(lineStart);
-        JsonWriter json(buffer_);
-        Open(json, 0, "recording", "limit");
-        json.Key("bytes").Int(static_cast<int64_t>(fileLimit_)).EndObject();
-        buffer_.push_back('\n');
+        Open(0, "recording", "limit");
+        JsonWriter(buffer_, JsonWriter::InsideObject{}).Key("bytes").Int(static_cast<int64_t>(fileLimit_));
+        buffer_.append("}\n");
         WriteOut();
         writing_ = false;
         file_.reset();
@@ -173,12 +179,15 @@ void Recording::Flush() {
     try {
         WriteOut();
         if (!writing_) return;
+        // Whether the switch's time has passed or a new day begun changes at most once a second.
+        const auto monotonic = env_.MonotonicNow();
+        if (monotonic < nextDayCheck_) return;
+        nextDayCheck_ = monotonic + std::chrono::seconds(1);
         const LocalTime now = env_.LocalNow();
         if (SwitchTime(now) >= until_) {
-            JsonWriter json(buffer_);
-            Open(json, 0, "recording", "off");
-            json.Key("until").Text(until_).EndObject();
-            buffer_.push_back('\n');
+            Open(0, "recording", "off");
+            JsonWriter(buffer_, JsonWriter::InsideObject{}).Key("until").Text(until_);
+            buffer_.append("}\n");
             WriteOut();
             writing_ = false;
             file_.reset();

@@ -61,11 +61,10 @@ public:
         if (!writing_) return;
         try {
             const std::size_t start = buffer_.size();
-            JsonWriter json(buffer_);
-            Open(json, instance, side, op);
+            Open(instance, side, op);
+            JsonWriter json(buffer_, JsonWriter::InsideObject{});
             fields(json);
-            json.EndObject();
-            buffer_.push_back('\n');
+            buffer_.append("}\n");
             Written(start);
         } catch (...) {
             Stop("cannot record an event");
@@ -81,7 +80,8 @@ public:
 private:
     void Start(const std::string& until);
     void OpenFile();
-    void Open(JsonWriter& json, int instance, std::string_view side, std::string_view op);
+    // The line's opening and its first members; `side` and `op` are plain names.
+    void Open(int instance, std::string_view side, std::string_view op);
     void Written(std::size_t lineStart);
     void WriteOut();
     void Stop(std::string_view why);
@@ -103,6 +103,7 @@ private:
     int64_t sequence_ = 0;
     int instances_ = 0;
     std::chrono::steady_clock::time_point began_;
+    std::chrono::steady_clock::time_point nextDayCheck_;  // the wall clock is looked at once a second
 };
 
 // The event of a host call, which ends the call: written, then what is buffered goes to the file.

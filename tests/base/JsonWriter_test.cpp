@@ -18,8 +18,8 @@ TEST(JsonWriter, NestsAndSeparatesValues) {
     std::string out;
     JsonWriter json(out);
     json.BeginObject().Key("a").Int(-2147483648LL).Key("b").BeginArray().Bool(true).Null().BeginObject().EndObject();
-    json.EndArray().Key("c\"\n").Text("q\"\\\x01").EndObject();
-    EXPECT_EQ(out, R"({"a":-2147483648,"b":[true,null,{}],"c\"\u000a":"q\"\\\u0001"})");
+    json.EndArray().Key("c").Text("q\"\\\x01\n").EndObject();
+    EXPECT_EQ(out, R"({"a":-2147483648,"b":[true,null,{}],"c":"q\"\\\u0001\u000a"})");
 }
 
 TEST(JsonWriter, NumbersReadBackToTheSameDouble) {

@@ -193,6 +193,7 @@ TEST_F(RecordingTest, AFileEndsAtItsLimitAndTheRecordingAtItsTimeEachWithALastLi
     ASSERT_NE(Open(), nullptr);
     EXPECT_EQ(funcs->DctBeginDataReading(handle), 0);
     env.localTime.Minute = 20;
+    env.monotonic += std::chrono::minutes(5);
     EXPECT_EQ(funcs->DctEndDataReading(handle, 0), 0);
     EXPECT_EQ(funcs->DctClearData(handle), 0);
     lines = Lines(Recordings().at(0));
@@ -205,6 +206,7 @@ TEST_F(RecordingTest, ANewDayBeginsANewFile) {
     ASSERT_NE(Open(), nullptr);
     EXPECT_EQ(funcs->DctClearData(handle), 0);
     env.localTime = LocalTime{2026, 12, 10, 0, 0, 1, 0};
+    env.monotonic += std::chrono::hours(14);
     EXPECT_EQ(funcs->DctClearData(handle), 0);
     EXPECT_EQ(funcs->DctClearData(handle), 0);
     auto files = Recordings();
