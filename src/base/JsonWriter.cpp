@@ -2,8 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "base/Utf.h"
@@ -70,22 +68,8 @@ JsonWriter& JsonWriter::Number(double value) {
         !(value == 0 && std::signbit(value)))
         return Int(static_cast<int64_t>(value));
     if (ShortDecimal(value)) return *this;
-    // The fewest digits that read back as the same double, checked by reading them back: a text that
-    // does not (whatever the C runtime's formatting) is written as the bits instead. The standard
-    // library's shortest form would do it in one step, but brings some 300 KB of tables into the DLL.
-    char buffer[40];
-    for (int digits = 15; digits <= 17; ++digits) {
-        const int n = std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
-        if (n <= 0 || n >= static_cast<int>(sizeof buffer)) break;
-        for (char* c = buffer; *c; ++c)
-            if (*c == ',') *c = '.';  // a C runtime set to a locale with a decimal comma
-        const double back = std::strtod(buffer, nullptr);
-        if (back == value && std::signbit(back) == std::signbit(value)) {
-            BeforeValue();
-            out_.append(buffer, static_cast<std::size_t>(n));
-            return *this;
-        }
-    }
+    // Anything else is written as its bits: exact, and without the C runtime's conversions, whose
+    // float parsing and printing would add to the DLL what a recording does not need.
     return Bits(value);
 }
 

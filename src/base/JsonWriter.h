@@ -27,9 +27,9 @@ public:
     JsonWriter& Int(int64_t value);
     JsonWriter& Bool(bool value);
     JsonWriter& Null();
-    // The shortest decimal form (of 15 to 17 digits) that reads back as the same double. NaN, the
-    // infinities (which JSON cannot hold) and any value whose digits would not read back become
-    // {"bits":"<the 16 hexadecimal digits of the double>"}.
+    // A whole number, or a decimal of at most six places (12.5, 0.125), in its shortest form, which
+    // reads back as the same double. Any other value, NaN and the infinities (which JSON cannot hold)
+    // included, becomes {"bits":"<the 16 hexadecimal digits of the double>"}.
     JsonWriter& Number(double value);
     // Text that is ASCII or UTF-8 already.
     JsonWriter& Text(std::string_view utf8);
