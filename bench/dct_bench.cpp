@@ -534,7 +534,7 @@ void PrintTable(const CollectingReporter& reporter) {
     };
     recordedRow("Bulk read (DctEnumData, 100,000 records)", "BM_BulkRead_Recorded", "BM_BulkRead_Baseline");
     recordedRow("Step read (DctNextRecord, 100,000 records)", "BM_StepRead_Recorded", "BM_StepRead_Baseline");
-    if (const auto* day = find("BM_Recording_TypicalDay"))
+    if (const auto* day = find("BM_Recording_TypicalDay/iterations:1"))
         std::printf("| Recording of a typical day: a 2,000-record read, a 10,000-goods table | %.0f bytes | | | "
                     "measured | |\n",
                     static_cast<double>(day->counters.find("bytes")->second));
