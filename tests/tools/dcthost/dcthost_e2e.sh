@@ -223,6 +223,21 @@ run remove
 check "remove again: -7" err_has "-7"
 
 if [ "$mode" = wine ]; then
+  # --- a recording made with the in-process simulator (TermSim.dll in the host's process), replayed
+  export TARN_LOGS_FOLDER=$(host_path "$work/traces-inproc")
+  mkdir -p "$work/traces-inproc"
+  run configure --port 3 --rate 57600 --cable
+  run record on --hours 1
+  printf '4601;2\n4602;1,5\n' >"$device/records.csv"
+  run read --clear-after --decimal .
+  check "a recorded read with the in-process simulator: status 0" status_is 0
+  run record off
+  inproc=("$work/traces-inproc"/DctDrv-rec-*.jsonl)
+  check "the read's host process left one recording" test "${#inproc[@]}" = 1
+  run replay "$(host_path "${inproc[0]}")"
+  check "replay of the in-process read: identical" out_has "identical: "
+  unset TARN_LOGS_FOLDER
+
   # --- the local server: TermSimServer.exe in a process of its own, as a station's server is
   run sim register --local
   check "sim register --local" status_is 0
