@@ -1,9 +1,8 @@
 #include "boundary/RecordingServer.h"
 
 #include "platform/ComActivation.h"
-#include "platform/ComObject.h"
 #include "platform/ComPtr.h"
-#include "terminals/ITerminals.h"
+#include "terminals/StandIn.h"
 
 namespace dct::recording {
 namespace {
@@ -29,7 +28,7 @@ void Out(JsonWriter& json, int32_t* value) { json.Key("out").Int(*value); }
 void Out(JsonWriter& json, uint8_t* value) { json.Key("out").Int(*value); }
 void Out(JsonWriter& json, BSTR* text) { json.Key("out").Utf16(View(*text)); }
 
-class RecordingTerminals final : public platform::ComObject<RecordingTerminals, ITerminals> {
+class RecordingTerminals final : public TerminalsStandIn<RecordingTerminals> {
 public:
     RecordingTerminals(Recording& recording, int instance, ComPtr<IUnknown> server)
         : recording_(recording), instance_(instance), server_(std::move(server)) {}
@@ -49,29 +48,11 @@ public:
         return static_cast<ITerminals*>(this);
     }
 
-    HRESULT __stdcall GetTypeInfoCount(UINT* count) override { return terminals_->GetTypeInfoCount(count); }
-    HRESULT __stdcall GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override {
-        return terminals_->GetTypeInfo(index, locale, info);
-    }
-    HRESULT __stdcall GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override {
-        return terminals_->GetIDsOfNames(riid, names, count, locale, ids);
-    }
-    HRESULT __stdcall Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
-                             EXCEPINFO* exception, UINT* argError) override {
-        return terminals_->Invoke(id, riid, locale, flags, params, result, exception, argError);
-    }
-
-#define DCT_RECORDED_OP(pos, name, params, names) \
-    HRESULT __stdcall name params override { return Pass<&ITerminals::name>(#name, DCT_ITERMINALS_ARGS names); }
-#define DCT_RECORDED_RESERVED(pos) \
-    HRESULT __stdcall Reserved##pos() override { return terminals_->Reserved##pos(); }
-    DCT_ITERMINALS_TABLE(DCT_RECORDED_OP, DCT_RECORDED_RESERVED)
-#undef DCT_RECORDED_OP
-#undef DCT_RECORDED_RESERVED
+    DCT_ITERMINALS_HANDLED()
 
 private:
     template <auto Operation, typename... Args>
-    HRESULT Pass(const char* name, Args... args) {
+    HRESULT Handle(const char* name, Args... args) {
         const HRESULT hr = (terminals_.get()->*Operation)(args...);
         // The server's description of a failure is taken from the thread and put back, so that the
         // driver's client still finds it there.

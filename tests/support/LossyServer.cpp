@@ -1,6 +1,6 @@
 #include "support/LossyServer.h"
 
-#include "ComObject.h"
+#include "terminals/StandIn.h"
 #include "TermSim.h"
 
 namespace dct::test {
@@ -8,7 +8,7 @@ namespace {
 
 constexpr HRESULT kDeadProxy = static_cast<HRESULT>(0x800706BA);  // RPC_S_SERVER_UNAVAILABLE
 
-class LossyTerminals final : public termsim::ComObject<LossyTerminals, ITerminals> {
+class LossyTerminals final : public TerminalsStandIn<LossyTerminals> {
 public:
     LossyTerminals(ServerLink& link, platform::ComPtr<ITerminals> inner) : link_(link), inner_(std::move(inner)) {}
 
@@ -16,24 +16,11 @@ public:
         return riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_ITerminals ? static_cast<ITerminals*>(this)
                                                                                         : nullptr;
     }
-    HRESULT __stdcall GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT __stdcall GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT __stdcall GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT __stdcall Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
-
-#define DCT_LOSSY_OP(pos, name, params, names) \
-    HRESULT __stdcall name params override { return Pass<&ITerminals::name>(#name, DCT_ITERMINALS_ARGS names); }
-#define DCT_LOSSY_RESERVED(pos) \
-    HRESULT __stdcall Reserved##pos() override { return E_NOTIMPL; }
-    DCT_ITERMINALS_TABLE(DCT_LOSSY_OP, DCT_LOSSY_RESERVED)
-#undef DCT_LOSSY_OP
-#undef DCT_LOSSY_RESERVED
+    DCT_ITERMINALS_HANDLED()
 
 private:
     template <auto Operation, typename... Args>
-    HRESULT Pass(const char* name, Args... args) {
+    HRESULT Handle(const char* name, Args... args) {
         if (dead_) return kDeadProxy;
         const bool byNumber = link_.calls++ == link_.loseAt;
         const bool byName = name == link_.loseOn && ++link_.seenOn_ == link_.loseOnNth;

@@ -2,9 +2,8 @@
 
 #include "base/Utf.h"
 #include "platform/ComErrorInfo.h"
-#include "platform/ComObject.h"
 #include "platform/ComPtr.h"
-#include "terminals/ITerminals.h"
+#include "terminals/StandIn.h"
 
 namespace dcthost::replay {
 namespace {
@@ -67,7 +66,7 @@ void Give(const Event& event, const nlohmann::json& out, BSTR* text) {
 template <typename In>
 void Give(const Event&, const nlohmann::json&, In) {}
 
-class ReplayServer final : public dct::platform::ComObject<ReplayServer, ITerminals> {
+class ReplayServer final : public dct::TerminalsStandIn<ReplayServer> {
 public:
     ReplayServer(Script& script, int* calls) : script_(script), calls_(calls) {}
 
@@ -94,24 +93,11 @@ public:
         return static_cast<ITerminals*>(this);
     }
 
-    HRESULT __stdcall GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT __stdcall GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT __stdcall GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT __stdcall Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
-
-#define DCT_REPLAY_OP(pos, name, params, names) \
-    HRESULT __stdcall name params override { return Answer(#name, DCT_ITERMINALS_ARGS names); }
-#define DCT_REPLAY_RESERVED(pos) \
-    HRESULT __stdcall Reserved##pos() override { return Answer("Reserved" #pos); }
-    DCT_ITERMINALS_TABLE(DCT_REPLAY_OP, DCT_REPLAY_RESERVED)
-#undef DCT_REPLAY_OP
-#undef DCT_REPLAY_RESERVED
+    DCT_ITERMINALS_HANDLED()
 
 private:
-    template <typename... Args>
-    HRESULT Answer(const char* name, Args... args) {
+    template <auto Operation, typename... Args>
+    HRESULT Handle(const char* name, Args... args) {
         if (script_.Diverged()) return E_FAIL;
         std::string shown;
         (Shown(shown, args), ...);
