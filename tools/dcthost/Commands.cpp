@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -12,8 +13,9 @@
 #include "replay/RecordCommands.h"
 #include "HostCalls.h"
 #include "HostCsv.h"
-#include "HostPlatform.h"
 #include "HostText.h"
+#include "SettingsFolder.h"
+#include "SimulatorServer.h"
 #include "TermSim.h"
 #include "TermSimDevice.h"
 
@@ -22,7 +24,11 @@
 #include "base/Exceptions.h"
 #include "lib/RegSettings.h"
 #include "lib/commutil.h"
+#include "platform/Codepage.h"
+#include "platform/ComApartment.h"
 #include "platform/Env.h"
+#include "platform/Files.h"
+#include "platform/StdioFile.h"
 
 namespace dcthost {
 namespace {
@@ -30,7 +36,15 @@ namespace {
 // The operating system as the library sees it: settings, formats, registry, the terminal server.
 dct::platform::Env& SystemEnv() { return dct::platform::Env::Default(); }
 
-using platform::SystemTextToUtf8;
+using dct::platform::SystemTextToUtf8;
+
+// Creates a folder with its parents; an empty path is the current folder, which exists.
+bool MakeFolder(const std::string& path) { return path.empty() || SystemEnv().CreateFolderWithParents(path); }
+
+// Monotonic seconds, for rates only.
+double Seconds() {
+    return std::chrono::duration<double>(SystemEnv().MonotonicNow().time_since_epoch()).count();
+}
 
 constexpr char kSettingsFile[] = "DctDrv.ini";
 
@@ -52,15 +66,15 @@ void Complain(const std::string& text) {
 
 std::string SettingsDirectory(const Options& o) {
     if (o.settings) return *o.settings;
-    std::string fromEnvironment = platform::Environment("DCTHOST_SETTINGS");
-    return fromEnvironment.empty() ? platform::DefaultSettingsDirectory() : fromEnvironment;
+    std::string fromEnvironment = SystemEnv().EnvironmentVariable("DCTHOST_SETTINGS");
+    return fromEnvironment.empty() ? DefaultSettingsDirectory() : fromEnvironment;
 }
 
 std::string SettingsPath(const Options& o) { return dct::ConstructFileName(SettingsDirectory(o), kSettingsFile); }
 
 std::unique_ptr<DctLibrary> LoadLibraryOrSay(const Options& o) {
     std::string error;
-    auto library = DctLibrary::Load(o.library.value_or(platform::LibraryFileName()), &error);
+    auto library = DctLibrary::Load(o.library.value_or(DctLibrary::DefaultFileName()), &error);
     if (!library) Complain(error);
     return library;
 }
@@ -107,7 +121,7 @@ bool OpenInstance(DctInstance& instance, const Options& o) {
 void PrepareServer(const Options& o) {
     if (o.device) dct::termsim::SetDeviceFolderVariable(*o.device);
     std::string detail;
-    if (!platform::ActivateInProcessSimulator(&detail)) Complain(detail);
+    if (!ActivateInProcessSimulator(&detail)) Complain(detail);
 }
 
 // What every command that works with a terminal does first: the simulator made ready, the library
@@ -118,7 +132,7 @@ int WithInstance(const Options& o, Body&& body) {
     PrepareServer(o);
     auto library = LoadLibraryOrSay(o);
     if (!library) return exitcode::Failed;
-    platform::Apartment apartment;
+    dct::platform::ComApartment apartment;
     DctInstance instance(*library, o.terminal, SettingsDirectory(o));
     if (!OpenInstance(instance, o)) return exitcode::Failed;
     return body(instance);
@@ -129,7 +143,7 @@ int WithInstance(const Options& o, Body&& body) {
 // environment says; else DCT_TERMSIM_DIR or the default, as TermSim.dll settles it.
 std::filesystem::path SimulatorFolder(const Options& o) {
     if (o.device) return dct::termsim::DeviceFolder();
-    if (auto served = platform::RegisteredSimulatorFolder()) return *served;
+    if (auto served = RegisteredSimulatorFolder()) return *served;
     return dct::termsim::DeviceFolder();
 }
 
@@ -204,7 +218,7 @@ int Configure(const Options& o) {
         // The library's own dialog, as the host opens it.
         auto library = LoadLibraryOrSay(o);
         if (!library) return exitcode::Failed;
-        platform::MakeDirectories(directory);
+        MakeFolder(directory);
         const int32_t rc = library->Configure(o.terminal, directory);
         if (rc != code::Ok) {
             Complain("DctConfigure: " + std::to_string(rc) + " (the dialog was not confirmed; nothing saved)");
@@ -212,7 +226,7 @@ int Configure(const Options& o) {
         }
         return Show(o);
     }
-    if (!platform::MakeDirectories(directory)) {
+    if (!MakeFolder(directory)) {
         Complain("cannot create the settings directory " + SystemTextToUtf8(directory));
         return exitcode::File;
     }
@@ -257,7 +271,7 @@ public:
     RecordSink(FILE* file, const Options& o)
         : file_(file), o_(o),
           decimal_(o.decimal.value_or(SystemEnv().UserFormats().DecimalSeparator)),
-          progress_(platform::IsTerminal(stderr)), started_(platform::Seconds()) {
+          progress_(dct::platform::IsTerminal(stderr)), started_(Seconds()) {
         if (o_.header && o_.format == OutputFormat::Csv) Put(std::string("code") + o_.separator + "quantity\r\n");
     }
 
@@ -283,7 +297,7 @@ public:
 
     void Progress(bool last) {
         if (!progress_) return;
-        const double now = platform::Seconds();
+        const double now = Seconds();
         if (!last && now - shown_ < 0.2) return;
         shown_ = now;
         const double elapsed = now - started_;
@@ -359,16 +373,16 @@ void KeepPartial(const Options& o, const RecordSink& sink, bool countIsExact) {
 }
 
 int ReadRecords(DctInstance& instance, const Options& o) {
-    FILE* file = stdout;
+    dct::platform::UniqueFile out;
     if (o.out) {
-        file = platform::OpenFile(PartialName(*o.out), "wb");
-        if (!file) {
+        out = dct::platform::OpenFile(PartialName(*o.out), "wb");
+        if (!out) {
             Complain("cannot create " + SystemTextToUtf8(PartialName(*o.out)) + ": " + std::strerror(errno) +
                      " (nothing was read)");
             return exitcode::File;
         }
     }
-    RecordSink sink(file, o);
+    RecordSink sink(out ? out.get() : stdout, o);
     // The library is never asked to clear while reading: the terminal is cleared only after the
     // output has safely reached the disk.
     int32_t rc;
@@ -401,7 +415,7 @@ int ReadRecords(DctInstance& instance, const Options& o) {
         if (text.empty()) text = instance.ErrorText();
         LibraryFailure(operation, rc, text);
         if (o.out) {
-            std::fclose(file);
+            out.Close();
             KeepPartial(o, sink, !sink.Failed());
         }
         Complain("the terminal keeps its records");
@@ -409,9 +423,9 @@ int ReadRecords(DctInstance& instance, const Options& o) {
     }
     std::string reason;
     if (o.out) {
-        if (!platform::FlushToDiskAndClose(file, &reason) && !sink.Failed())
+        if (!dct::platform::FlushToDiskAndClose(std::move(out), &reason) && !sink.Failed())
             sink.Fail("saving " + SystemTextToUtf8(PartialName(*o.out)) + " failed: " + reason);
-        else if (!sink.Failed() && !platform::MoveReplacing(PartialName(*o.out), *o.out, &reason))
+        else if (!sink.Failed() && !dct::platform::MoveFileReplacing(PartialName(*o.out), *o.out, &reason))
             sink.Fail("naming the output " + SystemTextToUtf8(*o.out) + " failed: " + reason);
     } else if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         sink.Fail("writing to the standard output failed");
@@ -443,22 +457,20 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
         bytes->assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
         return true;
     }
-    FILE* file = platform::OpenFile(path, "rb");
+    const dct::platform::UniqueFile file = dct::platform::OpenFile(path, "rb");
     if (!file) return false;
     char buffer[65536];
     std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes->append(buffer, n);
-    const bool ok = !std::ferror(file);
-    std::fclose(file);
-    return ok;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes->append(buffer, n);
+    return !std::ferror(file.get());
 }
 
 int WriteRecords(DctInstance& instance, const Options& o, const std::string& path,
                  const std::vector<GoodsRecord>& records, std::size_t badRows) {
     int32_t rc = instance.BeginWareTableWriting(o.full ? 1 : 0);
     if (rc != code::Ok) return LibraryFailure("DctBeginWareTableWriting", rc, instance.ErrorText(), "the terminal's table is unchanged");
-    const bool progress = platform::IsTerminal(stderr);
-    const double started = platform::Seconds();
+    const bool progress = dct::platform::IsTerminal(stderr);
+    const double started = Seconds();
     double shown = 0;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const GoodsRecord& r = records[i];
@@ -473,7 +485,7 @@ int WriteRecords(DctInstance& instance, const Options& o, const std::string& pat
             return LibraryFailure("DctWriteWareTableRecord", rc, instance.ErrorText(),
                                   SystemTextToUtf8(path) + ":" + std::to_string(r.line) + ": this row failed; the terminal's table is unchanged");
         }
-        const double now = platform::Seconds();
+        const double now = Seconds();
         if (progress && (now - shown >= 0.2 || i + 1 == records.size())) {
             shown = now;
             std::fprintf(stderr, "\r%lu of %lu goods records, %.0f records/s   ", static_cast<unsigned long>(i + 1),
@@ -549,7 +561,7 @@ int Write(const Options& o) {
 
 int Clear(const Options& o) {
     if (!o.yes) {
-        if (!platform::IsTerminal(stdin)) {
+        if (!dct::platform::IsTerminal(stdin)) {
             Complain("clear erases every record in the terminal; give --yes to confirm");
             return exitcode::Cancelled;
         }
@@ -593,8 +605,8 @@ struct Checklist {
 
 void CheckFolder(Checklist& c, const std::string& label, const std::string& folder, const std::string& fix) {
     std::string reason;
-    if (!platform::MakeDirectories(folder)) c.Fail(label + " " + SystemTextToUtf8(folder) + " cannot be created", fix);
-    else if (!platform::DirectoryWritable(folder, &reason))
+    if (!MakeFolder(folder)) c.Fail(label + " " + SystemTextToUtf8(folder) + " cannot be created", fix);
+    else if (!dct::platform::CanCreateFileIn(folder, "dcthost-probe.tmp", &reason))
         c.Fail(label + " " + SystemTextToUtf8(folder) + " is not writable: " + SystemTextToUtf8(reason), fix);
     else c.Ok(label + " " + SystemTextToUtf8(folder) + " is writable");
 }
@@ -608,7 +620,7 @@ int Doctor(const Options& o) {
     else c.Fail("the library cannot be used", "build it (cmake --build --preset win32) or name it with --library FILE");
 
     // The settings file and the terminal's section.
-    if (!platform::FileExists(path)) {
+    if (!dct::platform::FileExists(path)) {
         c.Fail("settings file " + SystemTextToUtf8(path) + " does not exist",
                "dcthost configure --terminal " + terminal + " --port N --rate BPS --cable|--cradle");
     } else if (!dct::TDrvIni(path, SystemEnv()).DctExist(o.terminal)) {
@@ -625,14 +637,14 @@ int Doctor(const Options& o) {
 
     // The terminal server: registered, reachable, its device switched on.
     PrepareServer(o);
-    const auto registration = platform::TerminalServerRegistration();
+    const auto registration = TerminalServerRegistration();
     if (registration.registered)
         c.Ok("terminal server registered: " + SystemTextToUtf8(registration.detail));
     else
         c.Fail("terminal server: " + SystemTextToUtf8(registration.detail),
                "install the terminal server, or use the simulator: dcthost sim register");
     {
-        platform::Apartment apartment;
+        dct::platform::ComApartment apartment;
         try {
             dct::TTerminals server(SystemEnv());
             server.Connect();
@@ -652,7 +664,8 @@ int Doctor(const Options& o) {
     // The trace folder, as the library settles it: registry TraceDir, TARN_LOGS_FOLDER, the library's folder.
     std::string trace = dct::ReadRegistrySetting(SystemEnv(), "TraceDir", "");
     std::string source = "registry value TraceDir";
-    if (trace.empty()) trace = platform::Environment("TARN_LOGS_FOLDER"), source = "TARN_LOGS_FOLDER";
+    if (trace.empty())
+        trace = SystemEnv().EnvironmentVariable("TARN_LOGS_FOLDER"), source = "TARN_LOGS_FOLDER";
     if (trace.empty() && library) {
         const std::string lib = library->Path();
         trace = lib.substr(0, lib.find_last_of("\\/") + 1) + "logs";
@@ -697,10 +710,10 @@ int Sim(const Options& o) {
         std::string message;
         // A local server started by the system does not share this program's environment: it is
         // told the folder chosen here, if one was.
-        const bool chosen = o.device || !platform::Environment(dct::termsim::kFolderVariable).empty();
+        const bool chosen =
+            o.device || !SystemEnv().EnvironmentVariable(dct::termsim::kFolderVariable).empty();
         const std::string chosenFolder = chosen ? dct::termsim::DeviceFolder().string() : std::string();
-        const int32_t hr =
-            platform::RegisterSimulatorServer(what == "unregister", o.local, chosenFolder, &message);
+        const int32_t hr = RegisterSimulatorServer(what == "unregister", o.local, chosenFolder, &message);
         (hr == 0 ? Say : Complain)(message + (hr == 0 ? "\n" : ""));
         return hr == 0 ? exitcode::Ok : exitcode::Failed;
     }

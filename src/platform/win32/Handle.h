@@ -66,4 +66,15 @@ struct ModuleTraits {
 };
 using UniqueModule = UniqueAny<ModuleTraits>;
 
+// Memory the system allocated for the caller with LocalAlloc (FormatMessage's text,
+// CommandLineToArgvW's list).
+template <typename Pointer>
+struct LocalMemoryTraits {
+    using pointer = Pointer;
+    static pointer Invalid() { return nullptr; }
+    static void Close(pointer p) { LocalFree(p); }
+};
+template <typename Pointer>
+using UniqueLocalMemory = UniqueAny<LocalMemoryTraits<Pointer>>;
+
 }  // namespace dct::platform

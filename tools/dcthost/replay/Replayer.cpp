@@ -11,12 +11,12 @@
 #include "DctLibrary.h"
 #include "EnumRecords.h"
 #include "HostCalls.h"
-#include "HostPlatform.h"
 #include "TermSim.h"
 #include "base/SysUtils.h"
 #include "base/Utf.h"
 #include "base/cp1251.h"
 #include "lib/commutil.h"
+#include "platform/ComApartment.h"
 #include "platform/ComPtr.h"
 #include "platform/Env.h"
 #include "platform/ModuleInfo.h"
@@ -109,7 +109,7 @@ public:
 
     // Ends what the recording left open: the instances it never closed.
     void CloseAll() {
-        platform::HostFpuWord fpu;
+        HostFpuWord fpu;
         for (auto& [instance, terminal] : terminals_) terminal.funcs->DctFini(terminal.handle, terminal.funcs);
         terminals_.clear();
     }
@@ -188,7 +188,7 @@ private:
             ExpectResult(differences, event, result);
             if (handle && event.instance != 0) terminals_[event.instance] = {funcs, handle};
             else if (funcs) {
-                platform::HostFpuWord fpu;
+                HostFpuWord fpu;
                 funcs->DctFini(nullptr, funcs);
             }
         } else if (op == "DctConfigure") {
@@ -213,7 +213,7 @@ private:
             Expect(differences, "flag2", std::to_string(Integer(event, Member(event, out, "flag2"))), std::to_string(info.Flag2));
         } else {
             Terminal& t = TerminalOf(event);
-            platform::HostFpuWord fpu;
+            HostFpuWord fpu;
             if (op == "DctFini") {
                 const bool funcs = Member(event, args, "funcs").get<bool>();
                 ExpectResult(differences, event, t.funcs->DctFini(t.handle, funcs ? t.funcs : nullptr));
@@ -347,7 +347,7 @@ ReplayOutcome Replay(const RecordingFile& recording, const ReplayOptions& option
     fs::remove_all(folder, ignored);
     fs::create_directories(folder, ignored);
 
-    platform::Apartment apartment;
+    dct::platform::ComApartment apartment;
     Replayer replayer(recording, options, *library, folder.string(), outcome);
     dct::platform::ComPtr<IUnknown> server =
         dct::platform::ComPtr<IUnknown>::Attach(NewReplayServer(replayer.TheScript(), &outcome.serverCalls));
