@@ -21,7 +21,9 @@
 
 #include "drv/dct/drivers/opticon_zebex/AddIn_TLB.h"
 #include "drv/dct/drivers/opticon_zebex/UDrvIni.h"
+#include "base/Csv.h"
 #include "base/Exceptions.h"
+#include "base/cp1251.h"
 #include "lib/RegSettings.h"
 #include "lib/commutil.h"
 #include "platform/Codepage.h"
@@ -168,8 +170,8 @@ int Info(const Options& o) {
     for (std::size_t i = sizeof(DriverInfo); i < sizeof block; ++i) past = past || block[i] != 0xFF;
     const std::string name(info->Name, strnlen(info->Name, sizeof info->Name));
     const std::string models(info->Models, strnlen(info->Models, sizeof info->Models));
-    Say("name:     " + Cp1251ToUtf8(name) + "\n");
-    Say("models:   " + Cp1251ToUtf8(models) + "\n");
+    Say("name:     " + dct::Cp1251ToUtf8(name) + "\n");
+    Say("models:   " + dct::Cp1251ToUtf8(models) + "\n");
     Say("flags:    " + std::to_string(info->Flag1) + " " + std::to_string(info->Flag2) + "\n");
     Say(std::string("record:   ") + (past ? "WRITTEN PAST ITS 524 BYTES" : "524 bytes, nothing written past them") +
         "\n");
@@ -287,8 +289,10 @@ public:
                 Fail("record " + std::to_string(count_ + 1) + ": its code cannot be written in cp1251");
                 return;
             }
-            line = CsvField(*text, o_.separator) + o_.separator +
-                   CsvField(FormatQuantity(quantity, decimal_), o_.separator) + "\r\n";
+            // Blanks at a field's ends are quoted, for readers that trim fields.
+            constexpr auto kEdges = dct::CsvEdgeBlanks::Quoted;
+            line = dct::CsvField(*text, o_.separator, kEdges) + o_.separator +
+                   dct::CsvField(FormatQuantity(quantity, decimal_), o_.separator, kEdges) + "\r\n";
         }
         Put(line);
         ++count_;

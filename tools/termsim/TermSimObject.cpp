@@ -10,6 +10,7 @@
 #include "TermSim.h"
 #include "TermSimDevice.h"
 #include "TermSimPlatform.h"
+#include "base/Utf.h"
 
 namespace dct::termsim {
 namespace {
