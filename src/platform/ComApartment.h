@@ -15,6 +15,9 @@ public:
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;
 
+    // False when COM refused the thread: nothing of COM can be used on it then.
+    bool Initialised() const { return initialised_; }
+
 private:
     bool initialised_;
 };

@@ -52,6 +52,17 @@ struct KernelHandleTraits {
 };
 using UniqueKernelHandle = UniqueAny<KernelHandleTraits>;
 
+// A mutex the calling thread has waited for and holds: released, then closed.
+struct HeldMutexTraits {
+    using pointer = HANDLE;
+    static pointer Invalid() { return nullptr; }
+    static void Close(pointer h) {
+        ReleaseMutex(h);
+        CloseHandle(h);
+    }
+};
+using UniqueHeldMutex = UniqueAny<HeldMutexTraits>;
+
 struct RegKeyTraits {
     using pointer = HKEY;
     static pointer Invalid() { return nullptr; }

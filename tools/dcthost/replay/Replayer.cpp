@@ -351,11 +351,11 @@ ReplayOutcome Replay(const RecordingFile& recording, const ReplayOptions& option
     Replayer replayer(recording, options, *library, folder.string(), outcome);
     dct::platform::ComPtr<IUnknown> server =
         dct::platform::ComPtr<IUnknown>::Attach(NewReplayServer(replayer.TheScript(), &outcome.serverCalls));
-    DWORD cookie = 0;
+    dct::platform::RunningObjectRegistration listed;
     const HRESULT offered =
-        dct::termsim::RegisterRunning(server.get(), ACTIVEOBJECT_STRONG, std::chrono::seconds(60), &cookie);
+        dct::termsim::RegisterRunning(server.get(), ACTIVEOBJECT_STRONG, std::chrono::seconds(60), &listed);
     if (FAILED(offered) || offered == MK_S_MONIKERALREADYREGISTERED) {
-        if (SUCCEEDED(offered)) RevokeActiveObject(cookie, nullptr);
+        listed.reset();
         outcome.failure = FAILED(offered)
                               ? "the replay's terminal server could not be offered in the running-object table"
                               : "a terminal server is running already, and the library would reach it instead of the "
@@ -364,9 +364,9 @@ ReplayOutcome Replay(const RecordingFile& recording, const ReplayOptions& option
     }
     replayer.SetOffer([&](bool offer) {
         if (!offer) {
-            RevokeActiveObject(cookie, nullptr);
+            listed.reset();
         } else if (FAILED(dct::termsim::RegisterRunning(server.get(), ACTIVEOBJECT_STRONG, std::chrono::seconds(60),
-                                                       &cookie))) {
+                                                       &listed))) {
             outcome.failure = "the replay's terminal server could not be offered again";
         }
     });
@@ -376,7 +376,7 @@ ReplayOutcome Replay(const RecordingFile& recording, const ReplayOptions& option
         outcome.failure = e.what();
     }
     replayer.CloseAll();
-    RevokeActiveObject(cookie, nullptr);
+    listed.reset();
     outcome.divergence = replayer.TheScript().Diverged();
     server.reset();
     library.reset();
