@@ -152,7 +152,7 @@ private:
         return found->second;
     }
 
-    std::string SettingsFile() const { return dct::ConstructFileName(folder_, "DctDrv.ini"); }
+    std::string SettingsFile() const { return dct::ConstructFileName(folder_, dct::kSettingsFileName); }
 
     // The terminal's section as the recording has it, in the replay's settings file.
     void ApplySection(const Event& event, int32_t number) {
