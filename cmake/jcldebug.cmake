@@ -1,5 +1,6 @@
 # The trace log's needs of the DLL target (win32):
-#  - the trace installer and the throw hook linked in (src/lib/FullTraceInit.cpp, JclHookThrow.cpp),
+#  - the trace installer (src/boundary/FullTraceInit.cpp, a source of the DLL beside its entry point),
+#    which brings the throw hook (src/lib/JclHookThrow.cpp) out of the trace library,
 #  - every throw of the DLL's code routed through the hook (--wrap=__cxa_throw),
 #  - after the link, the DWARF turned into the section JCLDEBUG, then the DWARF and the COFF symbol
 #    table stripped (cmake/jcldebug.py),
@@ -16,8 +17,7 @@ function(dct_add_jcldebug target)
   if(NOT Python3_Interpreter_FOUND)
     message(FATAL_ERROR "python3 is needed to move the debug data of ${target} into its JCLDEBUG section")
   endif()
-  # i686 C symbols carry a leading underscore.
-  target_link_options(${target} PRIVATE -Wl,-u,_DctTraceInstaller -Wl,--wrap=__cxa_throw)
+  target_link_options(${target} PRIVATE -Wl,--wrap=__cxa_throw)
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/cmake/jcldebug.py
             --dll $<TARGET_FILE:${target}>

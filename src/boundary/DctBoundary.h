@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/FpuControl.h"
+
 namespace dct {
 struct DctInstance;
 }
@@ -112,27 +114,19 @@ int32_t HandOutError(DctHandle handle, int32_t* code, char** buffer, int32_t max
 // during calls into the host.
 class FpuGuard {
 public:
-    FpuGuard();
-    ~FpuGuard();
-    FpuGuard(const FpuGuard&) = delete;
-    FpuGuard& operator=(const FpuGuard&) = delete;
+    FpuGuard() : library_(platform::MaskAllFpuExceptions{}) {}
 
     // The control word in force now: at a boundary entry, before the guard, the host's.
-    static uint16_t CurrentWord();
+    static uint16_t CurrentWord() { return platform::ReadFpuControlWord(); }
     // Runs a call into the host with the host's word in force, and the library's again afterwards.
     template <typename F>
     static void WithHostWord(uint16_t hostWord, F&& call) {
-        HostWordScope scope(hostWord);
+        platform::FpuWordScope host(hostWord);
         call();
     }
 
 private:
-    struct HostWordScope {
-        explicit HostWordScope(uint16_t hostWord);
-        ~HostWordScope();
-        uint16_t saved;
-    };
-    uint16_t host_;
+    platform::FpuWordScope library_;
 };
 
 }  // namespace dct

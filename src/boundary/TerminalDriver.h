@@ -19,8 +19,6 @@ namespace recording {
 class Recording;
 }
 
-inline constexpr char kSettingsFileName[] = "DctDrv.ini";
-
 // The parameter string for the driver of terminal `number`: the port, rate and connection type its
 // section gives, and the settings folder; none when the file has no section for it.
 std::optional<AnsiString> TerminalParameters(int32_t number, const AnsiString& directory, platform::Env& env);

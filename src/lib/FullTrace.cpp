@@ -55,7 +55,7 @@ std::string MessageOf(const std::exception& e) {
     return e.what();
 }
 
-// Step 4 of a notification: exceptions that are not failures.
+// Exceptions that are not failures leave no block: an abort (EAbort) and a breakpoint.
 bool IsIgnored(const std::exception* e) {
     if (!e) return false;
     if (dynamic_cast<const EAbort*>(e)) return true;

@@ -7,7 +7,7 @@
 //   --- end of trace
 //
 // Nothing in the library calls it: the process-wide TraceLog is made and installed while the DLL
-// loads (FullTraceInit.cpp) and registers itself with the stack-tracing support (JclDebug.h).
+// loads (boundary/FullTraceInit.cpp) and registers itself with the stack-tracing support (JclDebug.h).
 // Traces are written only when the DLL carries its debug data.
 #pragma once
 

@@ -2,8 +2,8 @@
 // its code (ours and the statically linked runtime's) comes here first, before any handler runs,
 // and then goes on to the runtime's own routine unchanged.
 //
-// Only the DLL links this file (FullTraceInit.cpp pulls it in); a program linked without the wrap
-// option has no __real___cxa_throw to resolve.
+// Only the DLL links this file (boundary/FullTraceInit.cpp pulls it in); a program linked without the
+// wrap option has no __real___cxa_throw to resolve.
 #include <cxxabi.h>
 
 #include <cstdint>

@@ -19,6 +19,10 @@ std::string Utf16ToAnsi(std::u16string_view text);
 // nothing for texts that fit.
 void Utf16ToAnsi(std::u16string_view text, std::string& out);
 
+// The system's own 8-bit texts (the command line, the environment, file names) as UTF-8: from the ANSI
+// code page on win32; posix systems keep them in UTF-8 already.
+std::string SystemTextToUtf8(std::string_view text);
+
 // A copy of the text lowercased with the code page's 8-bit mapping (Cyrillic as well as Latin).
 std::string AnsiLowerCase(std::string_view text);
 std::string AnsiUpperCase(std::string_view text);

@@ -2,6 +2,7 @@
 // as the server's description of the failure.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "platform/ComObject.h"
@@ -11,8 +12,16 @@ namespace dct::platform {
 
 class ErrorObject final : public ComObject<ErrorObject, IErrorInfo> {
 public:
-    ErrorObject(std::u16string description, std::u16string source, const GUID& guid)
-        : description_(std::move(description)), source_(std::move(source)), guid_(guid) {}
+    // `alive`, when given, counts the object while it lives: a server module must not be unloaded
+    // while a client still holds an error object whose code it is.
+    ErrorObject(std::u16string description, std::u16string source, const GUID& guid,
+                std::atomic<long>* alive = nullptr)
+        : description_(std::move(description)), source_(std::move(source)), guid_(guid), alive_(alive) {
+        if (alive_) ++*alive_;
+    }
+    ~ErrorObject() {
+        if (alive_) --*alive_;
+    }
 
     void* Find(REFIID riid) {
         return riid == IID_IUnknown || riid == IID_IErrorInfo ? static_cast<IErrorInfo*>(this) : nullptr;
@@ -40,6 +49,7 @@ private:
 
     std::u16string description_, source_;
     GUID guid_;
+    std::atomic<long>* alive_;
 };
 
 }  // namespace dct::platform

@@ -8,22 +8,23 @@ namespace dct::platform {
 
 class DynamicLibrary {
 public:
-    // The library `baseName` in the platform's naming (DctDrv -> DctDrv.dll / libDctDrv.so), looked
-    // for beside the running program first. Null when it cannot be loaded.
-    static std::unique_ptr<DynamicLibrary> OpenBesideProgram(const std::string& baseName);
-    // A library by explicit path; null when it cannot be loaded.
-    static std::unique_ptr<DynamicLibrary> OpenPath(const std::string& path);
+    // The file name of the library `baseName` in the platform's naming: DctDrv -> DctDrv.dll / libDctDrv.so.
+    static std::string FileName(const std::string& baseName);
+    // A library by file name or by path. A bare name is looked for beside the running program first,
+    // then where the system looks, as the Windows loader does for a host. Null when it cannot be
+    // loaded, with the system's reason in *reason.
+    static std::unique_ptr<DynamicLibrary> Open(const std::string& nameOrPath, std::string* reason = nullptr);
+    static std::unique_ptr<DynamicLibrary> OpenBesideProgram(const std::string& baseName) {
+        return Open(FileName(baseName));
+    }
 
-    ~DynamicLibrary();
-    DynamicLibrary(const DynamicLibrary&) = delete;
-    DynamicLibrary& operator=(const DynamicLibrary&) = delete;
+    // Unloads the library.
+    virtual ~DynamicLibrary() = default;
 
-    void* Symbol(const char* name) const;
-    void* Handle() const { return handle_; }
-
-private:
-    explicit DynamicLibrary(void* handle) : handle_(handle) {}
-    void* handle_;
+    // The address of an export by name, or null.
+    virtual void* Symbol(const char* name) const = 0;
+    // The file the system loaded.
+    virtual std::string Path() const = 0;
 };
 
 }  // namespace dct::platform

@@ -46,6 +46,9 @@ struct SectionView {
 };
 std::optional<SectionView> FindImageSection(uintptr_t moduleBase, std::string_view name);
 
+// The folder of the running program's file, ending in its separator; empty when it cannot be told.
+std::string ProgramFolder();
+
 // The id of the process this code runs in.
 unsigned long CurrentProcessId();
 

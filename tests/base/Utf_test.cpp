@@ -28,6 +28,8 @@ TEST(Utf8ToUtf16, AcceptsWellFormedTextAndRefusesOrReplacesTheRest) {
         {"encoded surrogate", "\xED\xA0\x80", std::nullopt, u"\xFFFD\xFFFD\xFFFD"},
         {"above U+10FFFF", "\xF4\x90\x80\x80", std::nullopt, u"\xFFFD\xFFFD\xFFFD\xFFFD"},
         {"cut short", "a\xE2\x82", std::nullopt, u"a\xFFFD\xFFFD"},
+        {"cut short after its lead", "\xD0", std::nullopt, u"\xFFFD"},
+        {"no such lead byte", "\xFF", std::nullopt, u"\xFFFD"},
         {"stray continuation", "\x80z", std::nullopt, u"\xFFFDz"},
     };
     for (const auto& c : cases) {

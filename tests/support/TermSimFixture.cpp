@@ -8,6 +8,7 @@
 
 #include "TermSim.h"
 #include "TermSimDevice.h"
+#include "base/Utf.h"
 
 namespace dct::test {
 namespace {
@@ -29,7 +30,7 @@ std::vector<std::vector<std::string>> ReadCsv(const std::filesystem::path& path)
     std::vector<std::vector<std::string>> rows;
     for (const termsim::Record& record : termsim::SplitCsvRecords(text)) {
         std::vector<std::string> row;
-        for (const std::u16string& field : record) row.push_back(termsim::Utf16ToUtf8(field));
+        for (const std::u16string& field : record) row.push_back(Utf16ToUtf8(field));
         rows.push_back(std::move(row));
     }
     return rows;
@@ -63,7 +64,7 @@ void TermSimFixture::WriteRecords(const std::vector<std::vector<std::string>>& r
     std::string text;
     for (const auto& record : records) {
         termsim::Record fields;
-        for (const std::string& f : record) fields.push_back(termsim::Utf8ToUtf16(f));
+        for (const std::string& f : record) fields.push_back(Utf8ToUtf16(f));
         text += termsim::JoinCsvLine(fields) + "\n";
     }
     WriteFile("records.csv", text);

@@ -172,14 +172,14 @@ TEST_F(TerminalServerCom, RunningInstanceIsPreferredToANewOne) {
     ASSERT_EQ(registerServer_(), S_OK);
     TermSimFixture sim(TermSimFixture::Activation::None);
     ComPtr<ITerminals> running = termsim::CreateTerminals();
-    DWORD cookie = 0;
-    DCT_REGISTER_RUNNING_OR_SKIP(running.get(), &cookie);
+    platform::RunningObjectRegistration listed;
+    DCT_REGISTER_RUNNING_OR_SKIP(running.get(), &listed);
     {
         TTerminals client(platform::Env::Default());
         EXPECT_EQ(client.GetDefaultInterface(), running.get());
         client.Set_FormNumber(0);
     }
-    RevokeActiveObject(cookie, nullptr);
+    listed.reset();
     TTerminals client(platform::Env::Default());
     EXPECT_NE(client.GetDefaultInterface(), running.get());
     EXPECT_THAT(sim.Calls(), ElementsAre("Set_FormNumber 0"));

@@ -1,9 +1,13 @@
 // dcthost's own view of the driver library's C boundary, written from the host's side: the two
-// records it exchanges, the cdecl operations it calls directly, and the register-convention calls
-// that go through hand-written thunks (HostCalls.h).
+// records it exchanges, the cdecl operations it calls directly, the register-convention calls that
+// go through hand-written thunks (HostCalls.h), and the result codes the boundary documents.
 //
-// A host does not share the library's headers: these declarations are checked against the layouts
-// a 32-bit host relies on by the static_asserts below, not by the library's own compiler.
+// dcthost shares the library's layers below the boundary: the platform's seams (loading the
+// library, files, the environment, text conversion, the x87 control word), the settings file class
+// and path helpers for `configure` and `show`, the terminal-server client for `doctor`, and the
+// simulator. What it deliberately does not share is the boundary itself (boundary/DctBoundary.h):
+// a host knows the library only by these layouts, so they are declared again here and checked by the
+// static_asserts below against what a 32-bit host relies on, not taken from the library's compiler.
 #pragma once
 
 #include <cstddef>

@@ -5,11 +5,14 @@
 
 namespace dcthost {
 
+std::string DctLibrary::DefaultFileName() { return dct::platform::DynamicLibrary::FileName("DctDrv"); }
+
 std::unique_ptr<DctLibrary> DctLibrary::Load(const std::string& nameOrPath, std::string* error) {
     std::unique_ptr<DctLibrary> library(new DctLibrary);
-    library->module_ = platform::LoadModule(nameOrPath, error);
+    std::string reason;
+    library->module_ = dct::platform::DynamicLibrary::Open(nameOrPath, &reason);
     if (!library->module_) {
-        if (error) *error = "cannot load " + nameOrPath + ": " + *error;
+        if (error) *error = "cannot load " + nameOrPath + ": " + reason;
         return nullptr;
     }
     std::string missing;
@@ -25,22 +28,22 @@ std::unique_ptr<DctLibrary> DctLibrary::Load(const std::string& nameOrPath, std:
 }
 
 void DctLibrary::GetDriverInfo(DriverInfo* info) const {
-    platform::HostFpuWord fpu;
+    HostFpuWord fpu;
     reinterpret_cast<GetDriverInfoFn>(exports_[0])(info);
 }
 
 int32_t DctLibrary::Remove(int32_t number, const std::string& directory) const {
-    platform::HostFpuWord fpu;
+    HostFpuWord fpu;
     return reinterpret_cast<RemoveFn>(exports_[1])(number, directory.c_str());
 }
 
 int32_t DctLibrary::Configure(int32_t number, const std::string& directory) const {
-    platform::HostFpuWord fpu;
+    HostFpuWord fpu;
     return reinterpret_cast<ConfigureFn>(exports_[2])(number, directory.c_str());
 }
 
 int32_t DctLibrary::Init(int32_t number, const std::string& directory, DriverFuncs** funcs, DctHandle* handle) const {
-    platform::HostFpuWord fpu;
+    HostFpuWord fpu;
     return reinterpret_cast<InitFn>(exports_[3])(number, directory.c_str(), funcs, handle);
 }
 
@@ -49,7 +52,7 @@ int32_t DctLibrary::Err(DctHandle handle, int32_t* code, std::string* text) cons
     char* pointer = buffer;
     int32_t result;
     {
-        platform::HostFpuWord fpu;
+        HostFpuWord fpu;
         result = reinterpret_cast<ErrFn>(exports_[4])(handle, code, &pointer, static_cast<int32_t>(sizeof buffer));
     }
     if (text) *text = buffer;
@@ -57,7 +60,7 @@ int32_t DctLibrary::Err(DctHandle handle, int32_t* code, std::string* text) cons
 }
 
 int32_t DctLibrary::LoadDctLibrary() const {
-    platform::HostFpuWord fpu;
+    HostFpuWord fpu;
     return reinterpret_cast<LoadDctLibraryFn>(exports_[5])();
 }
 
@@ -79,52 +82,52 @@ int32_t DctInstance::Fini() {
     DctHandle handle = handle_;
     funcs_ = nullptr;
     handle_ = nullptr;
-    platform::HostFpuWord fpu;
+    HostFpuWord fpu;
     return funcs->DctFini(handle, funcs);
 }
 
 int32_t DctInstance::InteractiveService() {
-    platform::HostFpuWord fpu;
+    HostFpuWord fpu;
     return funcs_->DctInteractiveService(handle_);
 }
 
 int32_t DctInstance::ClearData() {
-    platform::HostFpuWord fpu;
+    HostFpuWord fpu;
     return funcs_->DctClearData(handle_);
 }
 
 int32_t DctInstance::BeginDataReading() {
-    platform::HostFpuWord fpu;
+    HostFpuWord fpu;
     return funcs_->DctBeginDataReading(handle_);
 }
 
 int32_t DctInstance::EnumData(int32_t userData, int32_t clearAfter) {
-    platform::HostFpuWord fpu;
+    HostFpuWord fpu;
     return funcs_->DctEnumData(handle_, EnumCallbackAddress(), userData, clearAfter);
 }
 
 int32_t DctInstance::NextRecord(const char** code, double* quantity, int32_t* more) {
-    platform::HostFpuWord fpu;
+    HostFpuWord fpu;
     return funcs_->DctNextRecord(handle_, code, quantity, more);
 }
 
 int32_t DctInstance::EndDataReading(int32_t clearAfter) {
-    platform::HostFpuWord fpu;
+    HostFpuWord fpu;
     return funcs_->DctEndDataReading(handle_, clearAfter);
 }
 
 int32_t DctInstance::BeginWareTableWriting(int32_t full) {
-    platform::HostFpuWord fpu;
+    HostFpuWord fpu;
     return funcs_->DctBeginWareTableWriting(handle_, full);
 }
 
 int32_t DctInstance::WriteWareTableRecord(const char* text2, const char* text1, double number, const char* barcodes) {
-    platform::HostFpuWord fpu;
+    HostFpuWord fpu;
     return CallWriteWareTableRecord(funcs_->DctWriteWareTableRecord, handle_, text2, text1, 0, number, barcodes);
 }
 
 int32_t DctInstance::EndWareTableWriting() {
-    platform::HostFpuWord fpu;
+    HostFpuWord fpu;
     return CallEndWareTableWriting(funcs_->DctEndWareTableWriting, handle_);
 }
 

@@ -8,13 +8,16 @@
 #include <string>
 
 #include "DctHostAbi.h"
-#include "HostPlatform.h"
+#include "platform/DynamicLibrary.h"
 
 namespace dcthost {
 
 class DctLibrary {
 public:
-    // Null with *error set when the file cannot be loaded or an export is missing.
+    // "DctDrv.dll" or "libDctDrv.so": the library a host loads by name.
+    static std::string DefaultFileName();
+    // Loads by name (the system's search order, the program's own folder first) or by path. Null
+    // with *error set when the file cannot be loaded or an export is missing.
     static std::unique_ptr<DctLibrary> Load(const std::string& nameOrPath, std::string* error);
 
     std::string Path() const { return module_->Path(); }
@@ -36,7 +39,7 @@ public:
     int32_t LoadDctLibrary() const;
 
 private:
-    std::unique_ptr<platform::Module> module_;
+    std::unique_ptr<dct::platform::DynamicLibrary> module_;
     void* exports_[6] = {};
 };
 

@@ -1,7 +1,6 @@
 #include "EnumRecords.h"
 
 #include "HostCalls.h"
-#include "HostPlatform.h"
 
 namespace dcthost {
 namespace {
@@ -19,6 +18,6 @@ EnumRecordScope::~EnumRecordScope() { g_current = previous_; }
 // The bulk read's per-record procedure, reached through the thunk of HostCalls.h: dcthost's own
 // code runs with its own floating-point word.
 extern "C" void DctHostOnEnumRecord(int32_t userData, const char* code, double quantity) noexcept {
-    dcthost::platform::OwnFpuWord fpu;
+    dcthost::OwnFpuWord fpu;
     if (dcthost::g_current) dcthost::g_current->Record(userData, code, quantity);
 }

@@ -7,8 +7,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "DctHostAbi.h"
+#include "platform/FpuControl.h"
 
 namespace dcthost {
 
@@ -26,6 +28,26 @@ int32_t LastStackImbalance();
 // OnEnumRecord(userData, code, quantity), which the program defines (noexcept: nothing may unwind
 // through the library's frames).
 void* EnumCallbackAddress();
+
+// While it lives, the x87 control word is the host's ($1332: invalid operation, division by zero and
+// overflow unmasked), as the library meets it in a station's 32-bit host. Nothing changes where the
+// host's convention has no such word (x86_64).
+class HostFpuWord {
+public:
+    HostFpuWord();
+
+private:
+    std::optional<dct::platform::FpuWordScope> scope_;
+};
+
+// The opposite, for dcthost's own work inside a callback from the library: every exception masked.
+class OwnFpuWord {
+public:
+    OwnFpuWord();
+
+private:
+    std::optional<dct::platform::FpuWordScope> scope_;
+};
 
 }  // namespace dcthost
 

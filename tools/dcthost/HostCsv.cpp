@@ -172,19 +172,6 @@ std::vector<GoodsRecord> ParseGoodsTable(std::string_view text, char separator,
     return records;
 }
 
-std::string CsvField(std::string_view text, char separator) {
-    bool quote = !text.empty() && (text.front() == ' ' || text.back() == ' ');
-    for (char c : text) quote = quote || c == separator || c == '"' || c == '\r' || c == '\n';
-    if (!quote) return std::string(text);
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"') out.push_back('"');
-        out.push_back(c);
-    }
-    out.push_back('"');
-    return out;
-}
-
 std::string FormatQuantity(double value, char decimalSeparator) {
     char text[40];
     for (int precision = 15; precision <= 17; ++precision) {

@@ -50,9 +50,6 @@ std::vector<GoodsRecord> ParseGoodsTable(std::string_view text, char separator,
                                          const std::function<std::optional<std::string>(std::string_view)>& toLibrary,
                                          std::vector<CsvProblem>* problems);
 
-// A field for a CSV line: quoted when it holds the separator, a quote, CR or LF, or begins or ends
-// with a blank.
-std::string CsvField(std::string_view text, char separator);
 // The shortest text that reads back as the same double, with the given decimal separator.
 std::string FormatQuantity(double value, char decimalSeparator);
 // A JSON string literal (input UTF-8).

@@ -12,13 +12,9 @@ namespace dcthost {
 
 enum class Encoding { Utf8, Cp1251 };
 
-// Strict: nullopt for malformed UTF-8 (bad lead or continuation bytes, overlong forms, surrogates).
-std::optional<std::u16string> Utf8ToUtf16(std::string_view text);
-std::string Utf16ToUtf8(std::u16string_view text);
-
 // The library's texts for display and for UTF-8 files.
+// (Texts always in 1251, such as the description record, go through dct::Cp1251ToUtf8.)
 std::string AnsiToUtf8(std::string_view ansi);
-std::string Cp1251ToUtf8(std::string_view text);
 
 // Text for the library: nullopt when the input is malformed or holds a character the code page lacks.
 std::optional<std::string> Utf8ToAnsi(std::string_view utf8);

@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "Commands.h"
-#include "HostPlatform.h"
+#include "platform/StdioFile.h"
 
 int main(int argc, char** argv) {
-    dcthost::platform::UseBinaryStandardStreams();
+    dct::platform::UseBinaryStandardStreams();
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     auto options = dcthost::ParseArguments(args, &error);

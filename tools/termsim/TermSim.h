@@ -11,6 +11,7 @@
 #include "ComBase.h"
 #include "terminals/ITerminals.h"
 #include "platform/ComPtr.h"
+#include "platform/ComRegistration.h"
 
 namespace dct::termsim {
 
@@ -50,8 +51,10 @@ void UnregisterInProcess();
 inline constexpr HRESULT kRpcServerUnavailable = static_cast<HRESULT>(0x800706BA);
 
 // Enters `object` in the running-object table for CLSID_Terminals (ACTIVEOBJECT_STRONG or _WEAK),
-// trying again for up to `patience` while the table is unavailable; the table's last answer.
-HRESULT RegisterRunning(IUnknown* object, DWORD flags, std::chrono::milliseconds patience, DWORD* cookie);
+// trying again for up to `patience` while the table is unavailable; the table's last answer. On
+// success *registration holds the entry (anything it held before is revoked first).
+HRESULT RegisterRunning(IUnknown* object, DWORD flags, std::chrono::milliseconds patience,
+                        dct::platform::RunningObjectRegistration* registration);
 
 // Held by whatever changes the machine's registration of CLSID_Terminals or relies on its absence
 // (tests): such holders take turns across all processes of the machine (of the Wine prefix).

@@ -1,6 +1,7 @@
 #include "TermSimCsv.h"
 
-#include "TermSimDevice.h"
+#include "base/Csv.h"
+#include "base/Utf.h"
 
 namespace dct::termsim {
 namespace {
@@ -62,17 +63,7 @@ std::string JoinCsvLine(const Record& fields) {
     std::string line;
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i) line.push_back(';');
-        std::string field = Utf16ToUtf8(fields[i]);
-        if (field.find_first_of(";\"\r\n") == std::string::npos) {
-            line += field;
-            continue;
-        }
-        line.push_back('"');
-        for (char c : field) {
-            if (c == '"') line.push_back('"');
-            line.push_back(c);
-        }
-        line.push_back('"');
+        line += CsvField(Utf16ToUtf8(fields[i]), ';');
     }
     return line;
 }

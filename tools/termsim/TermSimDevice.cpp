@@ -8,6 +8,8 @@
 #include <system_error>
 
 #include "TermSimPlatform.h"
+#include "base/Csv.h"
+#include "base/Utf.h"
 
 namespace dct::termsim {
 namespace {
@@ -109,82 +111,10 @@ std::string FaultLine(std::string_view setting) {
     if (eq == std::string_view::npos) return std::string(setting);
     const std::string_view value = setting.substr(eq + 1);
     if (FaultValue(value) == value) return std::string(setting);
-    std::string line(setting.substr(0, eq + 1));
-    line.push_back('"');
-    for (char c : value) {
-        if (c == '"') line.push_back('"');
-        line.push_back(c);
-    }
-    line.push_back('"');
-    return line;
+    return std::string(setting.substr(0, eq + 1)) + CsvQuoted(value);
 }
 
 }  // namespace
-
-std::u16string Utf8ToUtf16(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        auto b = static_cast<unsigned char>(text[i]);
-        char32_t c;
-        int extra;
-        if (b < 0x80) c = b, extra = 0;
-        else if ((b & 0xE0) == 0xC0) c = b & 0x1F, extra = 1;
-        else if ((b & 0xF0) == 0xE0) c = b & 0x0F, extra = 2;
-        else if ((b & 0xF8) == 0xF0) c = b & 0x07, extra = 3;
-        else c = 0xFFFD, extra = 0;
-        if (extra > 0 && i + extra >= text.size()) {  // cut short at the end
-            out.push_back(u'\uFFFD');
-            break;
-        }
-        bool valid = true;
-        for (int k = 1; k <= extra; ++k) {
-            auto cont = static_cast<unsigned char>(text[i + k]);
-            if ((cont & 0xC0) != 0x80) valid = false;
-            c = (c << 6) | (cont & 0x3F);
-        }
-        i += valid ? 1 + extra : 1;
-        if (!valid) c = 0xFFFD;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(c));
-        }
-    }
-    return out;
-}
-
-std::string Utf16ToUtf8(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
 
 const Fault& FaultSettings::For(std::string_view operation) const {
     static const Fault none;

@@ -13,9 +13,6 @@
 
 namespace dct::termsim {
 
-std::u16string Utf8ToUtf16(std::string_view text);
-std::string Utf16ToUtf8(std::u16string_view text);
-
 // What faults.ini asks of one operation (a section named after it).
 struct Fault {
     std::optional<int32_t> Status;            // Status=: the status the operation returns instead

@@ -1,5 +1,5 @@
-// The simulator's COM objects: the Terminals object over a device folder, its class factory and the
-// error object it leaves on the thread when a call fails at COM level.
+// The simulator's COM objects: the Terminals object over a device folder and its class factory. The
+// error object it leaves on the thread when a call fails at COM level is the platform's.
 #include <algorithm>
 #include <atomic>
 #include <functional>
@@ -10,6 +10,8 @@
 #include "TermSim.h"
 #include "TermSimDevice.h"
 #include "TermSimPlatform.h"
+#include "platform/ComErrorInfo.h"
+#include "base/Utf.h"
 
 namespace dct::termsim {
 namespace {
@@ -29,38 +31,6 @@ constexpr int32_t kStatusBadTable = 3;     // the table buffer does not hold who
 constexpr int32_t kStatusFileError = 4;    // a file of the device folder could not be read or written
 constexpr int32_t kStatusNoRecord = 1;     // GetRecord: no further record
 constexpr size_t kFieldsPerTableRecord = 4;
-
-class ErrorInfoObject final : public ComObject<ErrorInfoObject, IErrorInfo> {
-public:
-    explicit ErrorInfoObject(std::u16string description) : description_(std::move(description)) { ++helperObjects; }
-    ~ErrorInfoObject() { --helperObjects; }
-
-    void* Find(REFIID riid) {
-        return riid == IID_IUnknown || riid == IID_IErrorInfo ? static_cast<IErrorInfo*>(this) : nullptr;
-    }
-    HRESULT __stdcall GetGUID(GUID* guid) override {
-        if (!guid) return E_POINTER;
-        *guid = IID_ITerminals;
-        return S_OK;
-    }
-    HRESULT __stdcall GetSource(BSTR* source) override { return Copy(u"DctTermSim.Terminals", source); }
-    HRESULT __stdcall GetDescription(BSTR* description) override { return Copy(description_, description); }
-    HRESULT __stdcall GetHelpFile(BSTR* helpFile) override { return Copy(u"", helpFile); }
-    HRESULT __stdcall GetHelpContext(DWORD* context) override {
-        if (!context) return E_POINTER;
-        *context = 0;
-        return S_OK;
-    }
-
-private:
-    static HRESULT Copy(std::u16string_view text, BSTR* out) {
-        if (!out) return E_POINTER;
-        *out = dct::platform::UniqueBstr::FromUtf16(text).release();
-        return *out ? S_OK : E_OUTOFMEMORY;
-    }
-
-    std::u16string description_;
-};
 
 std::u16string DefaultFailure(const char* operation, int32_t status) {
     return u"Сбой операции " + Utf8ToUtf16(operation) + u" (код " + Utf8ToUtf16(std::to_string(status)) + u")";
@@ -286,7 +256,9 @@ private:
         if (fault.HResult < 0) {
             if (fault.Description) description_ = *fault.Description;
             ComPtr<IErrorInfo> info;
-            if (fault.ErrorInfo) info = ComPtr<IErrorInfo>::Attach(new ErrorInfoObject(*fault.ErrorInfo));
+            if (fault.ErrorInfo)
+                info = ComPtr<IErrorInfo>::Attach(new dct::platform::ErrorObject(
+                    *fault.ErrorInfo, u"DctTermSim.Terminals", IID_ITerminals, &helperObjects));
             // Without ErrorInfo= the thread is left with no error object, as a server that sets none.
             SetErrorInfo(0, info.get());
             device_.AppendCall(std::string(name) + inputs + " " + LogStatus(fault.HResult));
@@ -427,7 +399,11 @@ private:
 };
 
 int inProcessRegistrations = 0;
-DWORD inProcessCookie = 0;
+// Never destroyed: a registration nobody took back stays until the process ends, as before COM goes.
+dct::platform::ClassObjectRegistration& InProcessClass() {
+    static auto* registration = new dct::platform::ClassObjectRegistration;
+    return *registration;
+}
 
 }  // namespace
 
@@ -455,30 +431,36 @@ HRESULT RegisterInProcess() {
         return S_OK;
     }
     ComPtr<IClassFactory> factory = CreateClassFactory();
+    DWORD cookie = 0;
     HRESULT hr = CoRegisterClassObject(CLSID_Terminals, factory.get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
-                                       &inProcessCookie);
-    if (SUCCEEDED(hr)) inProcessRegistrations = 1;
+                                       &cookie);
+    if (SUCCEEDED(hr)) {
+        InProcessClass() = dct::platform::ClassObjectRegistration(cookie);
+        inProcessRegistrations = 1;
+    }
     return hr;
 }
 
 void UnregisterInProcess() {
     if (inProcessRegistrations == 0 || --inProcessRegistrations > 0) return;
-    CoRevokeClassObject(inProcessCookie);
-    inProcessCookie = 0;
+    InProcessClass().reset();
 }
 
 long LiveObjects() { return liveObjects; }
 long ObjectsCreated() { return createdObjects; }
 bool CanUnload() { return liveObjects == 0 && serverLocks == 0 && helperObjects == 0; }
 
-HRESULT RegisterRunning(IUnknown* object, DWORD flags, std::chrono::milliseconds patience, DWORD* cookie) {
+HRESULT RegisterRunning(IUnknown* object, DWORD flags, std::chrono::milliseconds patience,
+                        dct::platform::RunningObjectRegistration* registration) {
     const auto deadline = std::chrono::steady_clock::now() + patience;
     HRESULT hr;
+    DWORD cookie = 0;
     do {
-        hr = RegisterActiveObject(object, CLSID_Terminals, flags, cookie);
+        hr = RegisterActiveObject(object, CLSID_Terminals, flags, &cookie);
         if (hr != kRpcServerUnavailable) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
     } while (std::chrono::steady_clock::now() < deadline);
+    if (SUCCEEDED(hr)) *registration = dct::platform::RunningObjectRegistration(cookie);
     return hr;
 }
 

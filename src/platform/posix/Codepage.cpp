@@ -47,6 +47,8 @@ std::u16string AnsiToUtf16(std::string_view text) { return Cp1251ToUtf16(text); 
 std::string Utf16ToAnsi(std::u16string_view text) { return Utf16ToCp1251(text); }
 void Utf16ToAnsi(std::u16string_view text, std::string& out) { Utf16ToCp1251(text, out); }
 
+std::string SystemTextToUtf8(std::string_view text) { return std::string(text); }
+
 std::string AnsiLowerCase(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = static_cast<char>(Tables().lower[static_cast<unsigned char>(c)]);

@@ -1,32 +1,51 @@
 #include "platform/DynamicLibrary.h"
 
 #include <dlfcn.h>
+#include <link.h>
 #include <unistd.h>
 
-#include <climits>
+#include "platform/ModuleInfo.h"
 
 namespace dct::platform {
+namespace {
 
-std::unique_ptr<DynamicLibrary> DynamicLibrary::OpenBesideProgram(const std::string& baseName) {
-    const std::string file = "lib" + baseName + ".so";
-    char exe[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n > 0) {
-        std::string dir(exe, static_cast<std::size_t>(n));
-        dir.erase(dir.find_last_of('/') + 1);
-        if (auto library = OpenPath(dir + file)) return library;
+struct LibraryCloser {
+    void operator()(void* handle) const { ::dlclose(handle); }
+};
+using UniqueLibraryHandle = std::unique_ptr<void, LibraryCloser>;
+
+class PosixLibrary final : public DynamicLibrary {
+public:
+    explicit PosixLibrary(UniqueLibraryHandle handle) : handle_(std::move(handle)) {}
+    void* Symbol(const char* name) const override { return ::dlsym(handle_.get(), name); }
+    std::string Path() const override {
+        link_map* map = nullptr;
+        if (::dlinfo(handle_.get(), RTLD_DI_LINKMAP, &map) != 0 || !map || !map->l_name) return {};
+        return map->l_name;
     }
-    return OpenPath(file);
+
+private:
+    UniqueLibraryHandle handle_;
+};
+
+}  // namespace
+
+std::string DynamicLibrary::FileName(const std::string& baseName) { return "lib" + baseName + ".so"; }
+
+std::unique_ptr<DynamicLibrary> DynamicLibrary::Open(const std::string& nameOrPath, std::string* reason) {
+    UniqueLibraryHandle handle;
+    // The Windows loader looks beside the program first; so does this, for a bare name.
+    if (nameOrPath.find('/') == std::string::npos) {
+        const std::string beside = ProgramFolder() + nameOrPath;
+        if (::access(beside.c_str(), F_OK) == 0)
+            handle.reset(::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL));
+    }
+    if (!handle) handle.reset(::dlopen(nameOrPath.c_str(), RTLD_NOW | RTLD_LOCAL));
+    if (!handle) {
+        if (reason) *reason = ::dlerror();
+        return nullptr;
+    }
+    return std::make_unique<PosixLibrary>(std::move(handle));
 }
-
-std::unique_ptr<DynamicLibrary> DynamicLibrary::OpenPath(const std::string& path) {
-    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) return nullptr;
-    return std::unique_ptr<DynamicLibrary>(new DynamicLibrary(handle));
-}
-
-DynamicLibrary::~DynamicLibrary() { ::dlclose(handle_); }
-
-void* DynamicLibrary::Symbol(const char* name) const { return ::dlsym(handle_, name); }
 
 }  // namespace dct::platform

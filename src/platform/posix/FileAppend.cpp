@@ -12,30 +12,9 @@
 #include "platform/DefaultEnv.h"
 #include "platform/Files.h"
 #include "platform/posix/NativePath.h"
+#include "platform/posix/UniqueFd.h"
 
 namespace dct::platform {
-namespace {
-
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() {
-        if (fd_ >= 0) {
-            int saved = errno;
-            ::close(fd_);
-            errno = saved;
-        }
-    }
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
-
-}  // namespace
 
 // Windows share modes are mandatory; here an advisory lock taken without waiting stands in for
 // them between cooperating processes (the library and its tools all take it).
@@ -71,5 +50,7 @@ std::string ExpandFileName(const std::string& path) {
 }
 
 std::string SystemErrorMessage(unsigned long code) { return std::strerror(static_cast<int>(code)); }
+
+std::string SystemErrorReason(unsigned long code) { return SystemErrorMessage(code); }
 
 }  // namespace dct::platform

@@ -1,11 +1,15 @@
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <memory>
 
 #include "platform/Files.h"
 #include "platform/posix/NativePath.h"
+#include "platform/posix/UniqueFd.h"
 
 namespace dct::platform {
 
@@ -23,5 +27,22 @@ std::vector<std::string> FileNamesIn(const std::string& folder) {
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_str()) == 0; }
+
+bool CanCreateFileIn(const std::string& folder, const std::string& probeName, std::string* reason) {
+    const std::string probe = NativePath((folder.empty() ? std::string(".") : folder) + "/" + probeName);
+    const UniqueFd file(::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (!file) {
+        if (reason) *reason = SystemErrorReason(static_cast<unsigned long>(errno));
+        return false;
+    }
+    ::unlink(probe.c_str());
+    return true;
+}
+
+bool MoveFileReplacing(const std::string& from, const std::string& to, std::string* reason) {
+    if (std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0) return true;
+    if (reason) *reason = SystemErrorReason(static_cast<unsigned long>(errno));
+    return false;
+}
 
 }  // namespace dct::platform

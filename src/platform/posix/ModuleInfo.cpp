@@ -55,6 +55,14 @@ std::optional<FileVersion> ReadFileVersion(const std::string&) { return std::nul
 // Debug data is never carried in an image section here.
 std::optional<SectionView> FindImageSection(uintptr_t, std::string_view) { return std::nullopt; }
 
+std::string ProgramFolder() {
+    char path[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return {};
+    const std::string program(path, static_cast<std::size_t>(n));
+    return program.substr(0, program.find_last_of('/') + 1);
+}
+
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
 
 uintptr_t CurrentThreadStackBase() {

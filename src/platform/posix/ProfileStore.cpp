@@ -9,24 +9,10 @@
 #include "base/IniEngine.h"
 #include "platform/DefaultEnv.h"
 #include "platform/posix/NativePath.h"
+#include "platform/posix/UniqueFd.h"
 
 namespace dct::platform {
 namespace {
-
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1) : fd_(fd) {}
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
 
 // Windows looks a bare file name up in its Windows directory; there is none here, so a bare name
 // (an empty settings directory) is simply opened relative to the current directory.

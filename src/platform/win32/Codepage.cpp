@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "base/Utf.h"
+
 namespace dct::platform {
 
 unsigned AnsiCodePage() { return GetACP(); }
@@ -15,6 +17,8 @@ std::u16string AnsiToUtf16(std::string_view text) {
     MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), reinterpret_cast<wchar_t*>(out.data()), n);
     return out;
 }
+
+std::string SystemTextToUtf8(std::string_view text) { return Utf16ToUtf8(AnsiToUtf16(text)); }
 
 void Utf16ToAnsi(std::u16string_view text, std::string& out) {
     if (text.empty()) return out.clear();

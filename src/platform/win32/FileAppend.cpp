@@ -41,16 +41,22 @@ std::string ExpandFileName(const std::string& path) {
 }
 
 std::string SystemErrorMessage(unsigned long code) {
-    char* buffer = nullptr;
+    char* raw = nullptr;
     DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                  FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                             nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+                             nullptr, code, 0, reinterpret_cast<char*>(&raw), 0, nullptr);
+    const UniqueLocalMemory<char*> buffer(raw);
     std::string text;
-    if (n && buffer) text.assign(buffer, n);
-    if (buffer) LocalFree(buffer);
+    if (n && buffer) text.assign(buffer.get(), n);
     // The runtime drops trailing blanks, line breaks and the closing full stop.
     while (!text.empty() && (static_cast<unsigned char>(text.back()) <= 32 || text.back() == '.')) text.pop_back();
     return text;
+}
+
+std::string SystemErrorReason(unsigned long code) {
+    const std::string number = "error " + std::to_string(code);
+    const std::string text = SystemErrorMessage(code);
+    return text.empty() ? number : text + " (" + number + ")";
 }
 
 }  // namespace dct::platform

@@ -52,6 +52,17 @@ struct KernelHandleTraits {
 };
 using UniqueKernelHandle = UniqueAny<KernelHandleTraits>;
 
+// A mutex the calling thread has waited for and holds: released, then closed.
+struct HeldMutexTraits {
+    using pointer = HANDLE;
+    static pointer Invalid() { return nullptr; }
+    static void Close(pointer h) {
+        ReleaseMutex(h);
+        CloseHandle(h);
+    }
+};
+using UniqueHeldMutex = UniqueAny<HeldMutexTraits>;
+
 struct RegKeyTraits {
     using pointer = HKEY;
     static pointer Invalid() { return nullptr; }
@@ -65,5 +76,16 @@ struct ModuleTraits {
     static void Close(pointer h) { FreeLibrary(h); }
 };
 using UniqueModule = UniqueAny<ModuleTraits>;
+
+// Memory the system allocated for the caller with LocalAlloc (FormatMessage's text,
+// CommandLineToArgvW's list).
+template <typename Pointer>
+struct LocalMemoryTraits {
+    using pointer = Pointer;
+    static pointer Invalid() { return nullptr; }
+    static void Close(pointer p) { LocalFree(p); }
+};
+template <typename Pointer>
+using UniqueLocalMemory = UniqueAny<LocalMemoryTraits<Pointer>>;
 
 }  // namespace dct::platform

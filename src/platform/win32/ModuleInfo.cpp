@@ -89,6 +89,14 @@ std::optional<SectionView> FindImageSection(uintptr_t moduleBase, std::string_vi
     return std::nullopt;
 }
 
+std::string ProgramFolder() {
+    char path[MAX_PATH * 2];
+    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    const std::string program(path, n);
+    const std::size_t slash = program.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
+}
+
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 
 uintptr_t CurrentThreadStackBase() {

@@ -11,7 +11,7 @@
 #include <functional>
 #include <sstream>
 
-#include "HostPlatform.h"
+#include "DctLibrary.h"
 #include "base/cp1251.h"
 #include "boundary/DctBoundary.h"
 #include "boundary/DctInstance.h"
@@ -96,7 +96,7 @@ private:
 dcthost::replay::ReplayOutcome Replay(const fs::path& file, std::string* report = nullptr) {
     const auto recording = ReadRecording(file.string());
     dcthost::replay::ReplayOptions options;
-    options.library = dcthost::platform::LibraryFileName();
+    options.library = dcthost::DctLibrary::DefaultFileName();
     auto outcome = dcthost::replay::Replay(recording, options);
     std::ostringstream out;
     dcthost::replay::Report(recording, outcome, out);

@@ -277,6 +277,7 @@ if [ "$mode" = wine ]; then
   check "four host processes, four recordings" test "${#recordings[@]}" = 4
   failed_read=$(grep -l 'Нет связи с терминалом' "${recordings[@]}" | head -n 1)
   run record show "$(host_path "$failed_read")"
+  # The bulk read passes the server's status on (DctErr's code is -6, its text the server's).
   check "record show: the failure with its code and text" out_has 'FAILED: DctEnumData 7 "Нет связи с терминалом"'
   for recording in "${recordings[@]}"; do
     run replay "$(host_path "$recording")"

@@ -6,10 +6,11 @@
 
 #include "Commands.h"
 #include "DctLibrary.h"
-#include "HostPlatform.h"
 #include "HostText.h"
 #include "lib/RecordingFiles.h"
 #include "lib/TraceFiles.h"
+#include "lib/RegSettings.h"
+#include "platform/Codepage.h"
 #include "platform/Env.h"
 #include "platform/Files.h"
 #include "platform/ModuleInfo.h"
@@ -50,7 +51,10 @@ private:
 };
 
 int Status(const Options& o) {
-    const std::string until = replay::ReadRecordSwitch();
+    // Read as the library reads it when a terminal is opened.
+    const std::string until =
+        dct::ReadRegistryText(dct::platform::Env::Default(), dct::platform::RegistryRoot::CurrentUser,
+                              dct::kRecordSwitchKey, dct::kRecordSwitchValue, "");
     if (!dct::WellFormedSwitchTime(until))
         std::cout << "recording is off\n";
     else if (until <= Now())
@@ -58,7 +62,7 @@ int Status(const Options& o) {
     else
         std::cout << "recording is on until " << until << " for terminals opened from now on\n";
     std::string error;
-    auto library = DctLibrary::Load(o.library.value_or(platform::LibraryFileName()), &error);
+    auto library = DctLibrary::Load(o.library.value_or(DctLibrary::DefaultFileName()), &error);
     if (!library) return Complain(error, exitcode::Failed);
     LibraryEnv env(library->Path());
     dct::trace::TraceFiles files(env);
@@ -66,14 +70,15 @@ int Status(const Options& o) {
     const std::string directory = dct::trace::ExtractFilePath(folder), prefix = dct::trace::ExtractFileName(folder);
     const std::string base = dct::trace::ExtractFileName(library->Path());
     const std::string name = base.substr(0, base.find_last_of('.'));
-    std::cout << "recordings go to " << platform::SystemTextToUtf8(directory) << "\n";
+    std::cout << "recordings go to " << dct::platform::SystemTextToUtf8(directory) << "\n";
     long count = 0;
     for (const std::string& file : dct::platform::FileNamesIn(directory)) {
         dct::LocalTime date;
         if (!dct::StartsWithIgnoringAsciiCase(file, prefix) || !dct::RecordingDate(file.substr(prefix.size()), name, date))
             continue;
         const auto stamp = dct::platform::ReadFileStamp(directory + file);
-        std::cout << "  " << platform::SystemTextToUtf8(file) << "  " << (stamp.Ok ? stamp.Stamp.Size : 0) << " bytes\n";
+        std::cout << "  " << dct::platform::SystemTextToUtf8(file) << "  "
+                  << (stamp.Ok ? stamp.Stamp.Size : 0) << " bytes\n";
         ++count;
     }
     if (count == 0) std::cout << "  (none)\n";
@@ -120,7 +125,7 @@ int Replay(const Options& o) {
         return Complain(o.arguments[0] + ": " + e.what(), exitcode::Usage);
     }
     replay::ReplayOptions options;
-    options.library = o.library.value_or(platform::LibraryFileName());
+    options.library = o.library.value_or(DctLibrary::DefaultFileName());
     if (o.terminalGiven) options.terminal = o.terminal;
     options.until = o.until;
     const replay::ReplayOutcome outcome = replay::Replay(recording, options);

@@ -11,12 +11,12 @@
 #include "DctLibrary.h"
 #include "EnumRecords.h"
 #include "HostCalls.h"
-#include "HostPlatform.h"
 #include "TermSim.h"
 #include "base/SysUtils.h"
 #include "base/Utf.h"
 #include "base/cp1251.h"
 #include "lib/commutil.h"
+#include "platform/ComApartment.h"
 #include "platform/ComPtr.h"
 #include "platform/Env.h"
 #include "platform/ModuleInfo.h"
@@ -109,7 +109,7 @@ public:
 
     // Ends what the recording left open: the instances it never closed.
     void CloseAll() {
-        platform::HostFpuWord fpu;
+        HostFpuWord fpu;
         for (auto& [instance, terminal] : terminals_) terminal.funcs->DctFini(terminal.handle, terminal.funcs);
         terminals_.clear();
     }
@@ -152,7 +152,7 @@ private:
         return found->second;
     }
 
-    std::string SettingsFile() const { return dct::ConstructFileName(folder_, "DctDrv.ini"); }
+    std::string SettingsFile() const { return dct::ConstructFileName(folder_, dct::kSettingsFileName); }
 
     // The terminal's section as the recording has it, in the replay's settings file.
     void ApplySection(const Event& event, int32_t number) {
@@ -188,7 +188,7 @@ private:
             ExpectResult(differences, event, result);
             if (handle && event.instance != 0) terminals_[event.instance] = {funcs, handle};
             else if (funcs) {
-                platform::HostFpuWord fpu;
+                HostFpuWord fpu;
                 funcs->DctFini(nullptr, funcs);
             }
         } else if (op == "DctConfigure") {
@@ -213,7 +213,7 @@ private:
             Expect(differences, "flag2", std::to_string(Integer(event, Member(event, out, "flag2"))), std::to_string(info.Flag2));
         } else {
             Terminal& t = TerminalOf(event);
-            platform::HostFpuWord fpu;
+            HostFpuWord fpu;
             if (op == "DctFini") {
                 const bool funcs = Member(event, args, "funcs").get<bool>();
                 ExpectResult(differences, event, t.funcs->DctFini(t.handle, funcs ? t.funcs : nullptr));
@@ -347,15 +347,15 @@ ReplayOutcome Replay(const RecordingFile& recording, const ReplayOptions& option
     fs::remove_all(folder, ignored);
     fs::create_directories(folder, ignored);
 
-    platform::Apartment apartment;
+    dct::platform::ComApartment apartment;
     Replayer replayer(recording, options, *library, folder.string(), outcome);
     dct::platform::ComPtr<IUnknown> server =
         dct::platform::ComPtr<IUnknown>::Attach(NewReplayServer(replayer.TheScript(), &outcome.serverCalls));
-    DWORD cookie = 0;
+    dct::platform::RunningObjectRegistration listed;
     const HRESULT offered =
-        dct::termsim::RegisterRunning(server.get(), ACTIVEOBJECT_STRONG, std::chrono::seconds(60), &cookie);
+        dct::termsim::RegisterRunning(server.get(), ACTIVEOBJECT_STRONG, std::chrono::seconds(60), &listed);
     if (FAILED(offered) || offered == MK_S_MONIKERALREADYREGISTERED) {
-        if (SUCCEEDED(offered)) RevokeActiveObject(cookie, nullptr);
+        listed.reset();
         outcome.failure = FAILED(offered)
                               ? "the replay's terminal server could not be offered in the running-object table"
                               : "a terminal server is running already, and the library would reach it instead of the "
@@ -364,9 +364,9 @@ ReplayOutcome Replay(const RecordingFile& recording, const ReplayOptions& option
     }
     replayer.SetOffer([&](bool offer) {
         if (!offer) {
-            RevokeActiveObject(cookie, nullptr);
+            listed.reset();
         } else if (FAILED(dct::termsim::RegisterRunning(server.get(), ACTIVEOBJECT_STRONG, std::chrono::seconds(60),
-                                                       &cookie))) {
+                                                       &listed))) {
             outcome.failure = "the replay's terminal server could not be offered again";
         }
     });
@@ -376,7 +376,7 @@ ReplayOutcome Replay(const RecordingFile& recording, const ReplayOptions& option
         outcome.failure = e.what();
     }
     replayer.CloseAll();
-    RevokeActiveObject(cookie, nullptr);
+    listed.reset();
     outcome.divergence = replayer.TheScript().Diverged();
     server.reset();
     library.reset();

@@ -13,12 +13,7 @@ namespace {
 
 using platform::UniqueRegKey;
 
-struct ArgumentListTraits {
-    using pointer = LPWSTR*;
-    static pointer Invalid() { return nullptr; }
-    static void Close(pointer words) { LocalFree(words); }
-};
-using UniqueArgumentList = platform::UniqueAny<ArgumentListTraits>;  // from CommandLineToArgvW
+using UniqueArgumentList = platform::UniqueLocalMemory<LPWSTR*>;  // from CommandLineToArgvW
 
 constexpr wchar_t kMarker[] = L"DctTermSim";
 // What the marker held before it recorded the server entry. Such a key stays the simulator's while

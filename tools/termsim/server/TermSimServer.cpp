@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "TermSim.h"
+#include "platform/ComApartment.h"
 #include "platform/win32/Handle.h"
 
 namespace {
@@ -24,6 +25,7 @@ namespace {
 using dct::ITerminals;
 using dct::platform::ComPtr;
 using dct::platform::UniqueHandle;
+using dct::platform::UniqueHeldMutex;
 using dct::platform::UniqueKernelHandle;
 
 // Held by the serving process from start to end: one server at a time.
@@ -46,31 +48,27 @@ constexpr UINT kLastReleased = WM_APP + 1;
 // The class object and the running-object table's weak entry: how clients reach the one object.
 class Listing {
 public:
-    Listing() = default;
-    ~Listing() { Withdraw(); }
-    Listing(const Listing&) = delete;
-    Listing& operator=(const Listing&) = delete;
-
     bool Offer(IClassFactory* factory, ITerminals* terminals) {
+        DWORD cookie = 0;
         if (FAILED(CoRegisterClassObject(dct::CLSID_Terminals, factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
-                                         &classCookie_)))
+                                         &cookie)))
             return false;
+        class_ = dct::platform::ClassObjectRegistration(cookie);
         // A freshly made Wine prefix may take a while to bring up the service behind the table.
-        listed_ = SUCCEEDED(dct::termsim::RegisterRunning(terminals, ACTIVEOBJECT_WEAK, std::chrono::seconds(20),
-                                                          &runningCookie_));
+        dct::termsim::RegisterRunning(terminals, ACTIVEOBJECT_WEAK, std::chrono::seconds(20), &running_);
         return true;
     }
+    // In the reverse order of Offer: the table's entry, then the class object.
     void Withdraw() {
-        if (listed_) RevokeActiveObject(runningCookie_, nullptr);
-        if (classCookie_) CoRevokeClassObject(classCookie_);
-        listed_ = false;
-        classCookie_ = 0;
+        running_.reset();
+        class_.reset();
     }
-    bool Offered() const { return classCookie_ != 0; }
+    bool Offered() const { return static_cast<bool>(class_); }
 
 private:
-    DWORD classCookie_ = 0, runningCookie_ = 0;
-    bool listed_ = false;
+    // Declared in the order of Offer, so that going they are revoked as Withdraw revokes them.
+    dct::platform::ClassObjectRegistration class_;
+    dct::platform::RunningObjectRegistration running_;
 };
 
 class ServerProcess final : public dct::termsim::ServerProcess {
@@ -173,27 +171,24 @@ int Serve() {
     // A server that is ending holds the mutex a little longer; one that serves keeps it.
     DWORD waited = running ? WaitForSingleObject(running.get(), 10000) : WAIT_FAILED;
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return kAlreadyRunning;
+    const UniqueHeldMutex held(running.release());
     UniqueKernelHandle stop(CreateEventW(nullptr, TRUE, FALSE, StopEventName(GetCurrentProcessId()).c_str()));
+    const dct::platform::ComApartment apartment;
+    if (!apartment.Initialised()) return kCannotServe;
     int status = kDone;
-    if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-        Listing listing;
-        ServerProcess process(GetCurrentThreadId(), listing);
-        ComPtr<ITerminals> terminals = dct::termsim::CreateTerminals(&process);
-        ComPtr<IClassFactory> factory = dct::termsim::CreateClassFactory(terminals);
-        if (listing.Offer(factory.get(), terminals.get()))
-            ServeUntilDone(process, listing, factory.get(), terminals.get(), stop.get());
-        else
-            status = kCannotServe;
-        listing.Withdraw();
-        // Clients still attached (the server was told to stop) are cut off rather than left hanging.
-        CoDisconnectObject(terminals.get(), 0);
-        factory.reset();
-        terminals.reset();
-        CoUninitialize();
-    } else {
+    Listing listing;
+    ServerProcess process(GetCurrentThreadId(), listing);
+    ComPtr<ITerminals> terminals = dct::termsim::CreateTerminals(&process);
+    ComPtr<IClassFactory> factory = dct::termsim::CreateClassFactory(terminals);
+    if (listing.Offer(factory.get(), terminals.get()))
+        ServeUntilDone(process, listing, factory.get(), terminals.get(), stop.get());
+    else
         status = kCannotServe;
-    }
-    ReleaseMutex(running.get());
+    listing.Withdraw();
+    // Clients still attached (the server was told to stop) are cut off rather than left hanging.
+    CoDisconnectObject(terminals.get(), 0);
+    factory.reset();
+    terminals.reset();
     return status;
 }
 

@@ -29,4 +29,8 @@ int32_t LastStackImbalance() { return 0; }
 
 void* EnumCallbackAddress() { return reinterpret_cast<void*>(&EnumCallback); }
 
+// One convention for the host and the library, with no control word of the host's to keep.
+HostFpuWord::HostFpuWord() = default;
+OwnFpuWord::OwnFpuWord() = default;
+
 }  // namespace dcthost

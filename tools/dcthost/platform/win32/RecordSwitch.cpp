@@ -7,15 +7,6 @@
 
 namespace dcthost::replay {
 
-std::string ReadRecordSwitch() {
-    char value[64] = {};
-    DWORD size = sizeof value;
-    if (RegGetValueA(HKEY_CURRENT_USER, dct::kRecordSwitchKey, dct::kRecordSwitchValue, RRF_RT_REG_SZ, nullptr, value,
-                     &size) != ERROR_SUCCESS)
-        return {};
-    return value;
-}
-
 bool WriteRecordSwitch(const std::string& until, std::string* error) {
     dct::platform::UniqueRegKey key;
     HKEY opened = nullptr;

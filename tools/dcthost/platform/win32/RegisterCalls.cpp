@@ -93,4 +93,12 @@ int32_t LastStackImbalance() { return DctHostStackImbalance; }
 
 void* EnumCallbackAddress() { return reinterpret_cast<void*>(&DctHostEnumCallback); }
 
+namespace {
+constexpr uint16_t kHostControlWord = 0x1332;
+}  // namespace
+
+HostFpuWord::HostFpuWord() { scope_.emplace(kHostControlWord); }
+
+OwnFpuWord::OwnFpuWord() { scope_.emplace(dct::platform::MaskAllFpuExceptions{}); }
+
 }  // namespace dcthost

@@ -57,8 +57,8 @@ void* AcquireMachineLock(const char* name) {
 }
 
 void ReleaseMachineLock(void* lock) {
-    dct::platform::UniqueKernelHandle mutex(static_cast<HANDLE>(lock));
-    if (mutex) ReleaseMutex(mutex.get());
+    // Released and closed as its owner goes.
+    const dct::platform::UniqueHeldMutex mutex(static_cast<HANDLE>(lock));
 }
 
 }  // namespace dct::termsim::platform

@@ -109,7 +109,7 @@ int32_t ConfigureTerminal(int32_t number, const AnsiString& directory, platform:
                           const TConfigForm::Runner& runner) {
     int32_t result = rc::Ok;
     TFormRec rec;
-    rec.IniPath = ConstructFileName(directory, "DctDrv.ini");
+    rec.IniPath = ConstructFileName(directory, kSettingsFileName);
     rec.TermNumber = number;
     TDrvIni ini(rec.IniPath, env);
     if (ini.DctExist(number)) {

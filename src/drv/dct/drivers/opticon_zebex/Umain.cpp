@@ -261,7 +261,7 @@ void TdctOpticon9728Driver::RecordFailure(const AnsiString& message, int32_t log
 }
 
 void TdctOpticon9728Driver::AppendLogLine(const AnsiString& text, int32_t status) {
-    const AnsiString path = ChangeFileExt(ConstructFileName(FSettingsDir, "DctDrv.ini"), ".log");
+    const AnsiString path = ChangeFileExt(ConstructFileName(FSettingsDir, kSettingsFileName), ".log");
     const AnsiString line = kOpticonZebexDriverName.str() + "(" +
                             DateTimeToStr(FEnv.LocalNow(), FEnv.UserFormats()) + ") : " + text +
                             "(" + IntToStr(status) + ")\r\n";

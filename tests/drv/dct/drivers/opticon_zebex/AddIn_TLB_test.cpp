@@ -190,15 +190,15 @@ TEST_F(TerminalsTest, ConnectsOnDemandAndReconnectsAfterDisconnect) {
 
 TEST_F(TerminalsTest, AttachesToTheRunningInstanceFirst) {
     ComPtr<ITerminals> running = termsim::CreateTerminals();
-    DWORD cookie = 0;
-    DCT_REGISTER_RUNNING_OR_SKIP(running.get(), &cookie);
+    platform::RunningObjectRegistration listed;
+    DCT_REGISTER_RUNNING_OR_SKIP(running.get(), &listed);
     long created = termsim::ObjectsCreated();
     {
         TTerminals client(platform::Env::Default());
         EXPECT_EQ(client.GetDefaultInterface(), running.get());
         EXPECT_EQ(termsim::ObjectsCreated(), created);
     }
-    RevokeActiveObject(cookie, nullptr);
+    listed.reset();
     TTerminals client(platform::Env::Default());
     EXPECT_NE(client.GetDefaultInterface(), running.get());
     EXPECT_EQ(termsim::ObjectsCreated(), created + 1);
@@ -359,11 +359,11 @@ TEST_F(ActivationTest, ObjectWithoutTerminalsInterfaceRaisesIntfCastError) {
 
 TEST_F(ActivationTest, ServerObjectOfTheRunningTableWithoutTerminalsInterfaceRaisesToo) {
     PlainObject plain;
-    DWORD cookie = 0;
-    DCT_REGISTER_RUNNING_OR_SKIP(&plain, &cookie);
+    platform::RunningObjectRegistration listed;
+    DCT_REGISTER_RUNNING_OR_SKIP(&plain, &listed);
     TTerminals client(platform::Env::Default());
     EXPECT_THROW(client.Get_DeviceEnabled(), EIntfCastError);
-    RevokeActiveObject(cookie, nullptr);
+    listed.reset();
     EXPECT_EQ(plain.refs, 1);
 }
 

@@ -1,7 +1,7 @@
 // Installs the trace log while the DLL is loaded, before any other static object of the library is
-// constructed, and takes it down last. The DLL's link names DctTraceInstaller as an undefined
-// symbol (cmake/jcldebug.cmake), which is what brings this file, and with it the throw hook, out
-// of the static library.
+// constructed, and takes it down last. Like the entry point, this file is a source of the DLL alone
+// (src/boundary/CMakeLists.txt), never of the libraries the tests link; it brings the throw hook
+// out of the trace library with it.
 #include "lib/FullTrace.h"
 #include "platform/Env.h"
 
@@ -21,9 +21,3 @@ struct TraceInstaller {
 __attribute__((init_priority(101))) TraceInstaller g_installer;
 
 }  // namespace
-
-extern "C" {
-// Referenced by the DLL's link options only.
-extern const int DctTraceInstaller;
-const int DctTraceInstaller = 1;
-}
