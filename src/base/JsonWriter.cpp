@@ -73,9 +73,38 @@ JsonWriter& JsonWriter::Number(double value) {
     return Bits(value);
 }
 
-// A quantity such as 12.5 or 0.125: at most six decimals, written from integers. m / 10^k equal to
-// the value in the floating-point unit's own precision leaves the value the double nearest to the
-// decimal m / 10^k, which is what reading the decimal gives.
+namespace {
+
+// True when a reader gets exactly `value` (positive, normal) back from the decimal m / divisor.
+// The quotient is worked out bit by bit in integers and rounded to nearest-even as a reader rounds,
+// so the answer does not depend on the precision the x87 unit was left in: a host runs the library
+// with 64-bit precision, where m / 10^k computed in the unit is not the double a reader gets.
+bool DecimalReadsAs(uint64_t m, uint64_t divisor, double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int field = static_cast<int>(bits >> 52) & 0x7FF;
+    if (field == 0) return false;
+    const uint64_t significand = (bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
+    uint64_t q = m / divisor, r = m % divisor;  // m < 2^50, so q starts below 2^54
+    int shift = 0;
+    for (; q < (uint64_t{1} << 54); ++shift) {
+        r <<= 1;
+        q <<= 1;
+        if (r >= divisor) r -= divisor, q |= 1;
+    }
+    // q holds 55 significant bits: 53 for the double, a round bit, and one more that with the
+    // remainder tells whether the rest is above half.
+    uint64_t rounded = q >> 2;
+    if ((q & 2) && ((q & 1) || r != 0 || (rounded & 1))) ++rounded;
+    int exponent = 2 - shift;
+    if (rounded == (uint64_t{1} << 53)) rounded >>= 1, ++exponent;
+    return rounded == significand && exponent == field - 1075;
+}
+
+}  // namespace
+
+// A quantity such as 12.5 or 0.125: at most six decimals, written from integers, and only when the
+// decimal reads back as the very same double.
 bool JsonWriter::ShortDecimal(double value) {
     if (value == 0) return false;  // -0 keeps its sign only through the long way
     double scale = 1;
@@ -84,9 +113,11 @@ bool JsonWriter::ShortDecimal(double value) {
         const double scaled = value * scale;
         if (!(scaled > -1e15 && scaled < 1e15)) return false;
         const auto m = static_cast<int64_t>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
-        if (static_cast<double>(m) / scale != value) continue;
-        BeforeValue();
+        // Far off in any precision: no need to look closer.
+        if (m == 0 || std::fabs(static_cast<double>(m) / scale - value) > std::fabs(value) * 0x1p-40) continue;
         const uint64_t magnitude = static_cast<uint64_t>(m < 0 ? -m : m);
+        if (!DecimalReadsAs(magnitude, static_cast<uint64_t>(scale), std::fabs(value))) continue;
+        BeforeValue();
         const uint64_t whole = magnitude / static_cast<uint64_t>(scale);
         uint64_t fraction = magnitude % static_cast<uint64_t>(scale);
         int digits = decimals;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -50,6 +51,27 @@ TEST(JsonWriter, NumbersReadBackToTheSameDouble) {
         EXPECT_EQ(out, c.written);
         const double back = ReadBack(out);
         EXPECT_EQ(std::memcmp(&back, &c.value, sizeof back), 0) << out;
+    }
+}
+
+// Every decimal of up to six places is written as itself, whatever precision the x87 unit is in: the
+// host's 64-bit precision once turned 0.1 into its bits.
+TEST(JsonWriter, ShortDecimalsAreWrittenAsDecimals) {
+    uint64_t state = 20261209;
+    for (int i = 0; i < 3000; ++i) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        const int decimals = 1 + static_cast<int>((state >> 20) % 6);
+        long long m = static_cast<long long>((state >> 24) % 1000000000000ULL) >> ((state >> 8) % 40);
+        if (m % 10 == 0) ++m;
+        if (state & 1) m = -m;
+        char text[64];
+        std::snprintf(text, sizeof text, "%llde-%d", m, decimals);
+        const double value = std::strtod(text, nullptr);
+        std::string out;
+        JsonWriter(out).Number(value);
+        ASSERT_EQ(out.find("bits"), std::string::npos) << text;
+        const double back = ReadBack(out);
+        ASSERT_EQ(std::memcmp(&back, &value, sizeof back), 0) << text << " written " << out;
     }
 }
 
