@@ -67,10 +67,11 @@ public:
     // connection.ini: Port= and Rate= lines.
     Connection ReadConnection() const;
     bool WriteConnection(const Connection& connection) const;
+    // Any file of the folder, written whole: a reader never finds it cut.
+    bool Replace(const char* name, std::string_view text) const;
 
 private:
     bool Append(const char* name, std::string_view text) const;
-    bool Replace(const char* name, std::string_view text) const;
 
     std::filesystem::path folder_;
 };

@@ -15,13 +15,6 @@ using dct::platform::SystemTextToUtf8;
 
 namespace {
 
-bool WriteTextFile(const std::filesystem::path& file, const std::string& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    out.close();
-    return !out.fail();
-}
-
 std::string ReadTextFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -64,7 +57,7 @@ int Sim(const Options& o) {
             Complain("cannot read " + o.arguments[1]);
             return exitcode::File;
         }
-        if (!WriteTextFile(folder / "records.csv", bytes)) {
+        if (!dct::termsim::DeviceFiles(folder).Replace("records.csv", bytes)) {
             Complain("cannot write " + Utf8Path((folder / "records.csv")));
             return exitcode::File;
         }
@@ -94,7 +87,7 @@ int Sim(const Options& o) {
         // One section per operation: the new one replaces a section of the same name.
         const std::string kept =
             dct::termsim::WithFaultSection(ReadTextFile(folder / "faults.ini"), o.arguments[1], settings);
-        if (!WriteTextFile(folder / "faults.ini", kept)) {
+        if (!dct::termsim::DeviceFiles(folder).Replace("faults.ini", kept)) {
             Complain("cannot write " + Utf8Path((folder / "faults.ini")));
             return exitcode::File;
         }

@@ -97,21 +97,21 @@ struct ServerEntry {
     EntryTest ours;
 };
 
-struct KeySpec {
+struct KeyRule {
     std::wstring path;
     std::vector<ServerEntry> entries;
     HRESULT refusal;
 };
 
-KeySpec ClassSpec() {
+KeyRule ClassRule() {
     return {ClassKey(), {{L"InprocServer32", IsRecorded}, {L"LocalServer32", IsRecorded}}, SELFREG_E_CLASS};
 }
-KeySpec InterfaceSpec() {
+KeyRule InterfaceRule() {
     return {InterfaceKey(),
             {{L"ProxyStubClsid32", IsTypeLibMarshaller}, {L"TypeLib", IsSimulatorTypeLib}},
             SELFREG_E_CLASS};
 }
-KeySpec TypeLibSpec() {
+KeyRule TypeLibRule() {
     return {TypeLibKey(), {{kTypeLibServer, IsRecorded}}, SELFREG_E_TYPELIB};
 }
 
@@ -122,12 +122,12 @@ struct Ownership {
     std::wstring names;  // what a server entry of another server names
 };
 
-Ownership OwnerOf(const KeySpec& spec) {
-    UniqueRegKey key = OpenKey(spec.path);
+Ownership OwnerOf(const KeyRule& rule) {
+    UniqueRegKey key = OpenKey(rule.path);
     if (!key) return {};
-    const std::optional<std::wstring> record = ReadString(spec.path, kMarker);
-    for (const ServerEntry& entry : spec.entries) {
-        const std::wstring path = spec.path + L"\\" + entry.subkey;
+    const std::optional<std::wstring> record = ReadString(rule.path, kMarker);
+    for (const ServerEntry& entry : rule.entries) {
+        const std::wstring path = rule.path + L"\\" + entry.subkey;
         UniqueRegKey sub = OpenKey(path);
         if (!sub) continue;
         const std::optional<std::wstring> value = ReadString(path, nullptr);
@@ -167,9 +167,9 @@ bool Write(const std::vector<Value>& values) {
 // Removes every key that is the simulator's.
 HRESULT RemoveOurs() {
     bool removed = true;
-    for (const KeySpec& spec : {ClassSpec(), InterfaceSpec(), TypeLibSpec()})
-        if (OwnerOf(spec).owner == Owner::Simulator)
-            removed = RegDeleteTreeW(HKEY_CLASSES_ROOT, spec.path.c_str()) == ERROR_SUCCESS && removed;
+    for (const KeyRule& rule : {ClassRule(), InterfaceRule(), TypeLibRule()})
+        if (OwnerOf(rule).owner == Owner::Simulator)
+            removed = RegDeleteTreeW(HKEY_CLASSES_ROOT, rule.path.c_str()) == ERROR_SUCCESS && removed;
     return removed ? S_OK : SELFREG_E_CLASS;
 }
 
@@ -188,14 +188,14 @@ std::vector<Value> ClassValues(const wchar_t* serverKey, const std::wstring& ser
 }  // namespace
 
 std::optional<ForeignKey> Obstacle(Change change) {
-    const KeySpec specs[] = {ClassSpec(), InterfaceSpec(), TypeLibSpec()};
-    for (const KeySpec& spec : specs) {
-        const Ownership o = OwnerOf(spec);
-        const bool isClass = spec.path == specs[0].path, isTypeLib = spec.path == specs[2].path;
+    const KeyRule rules[] = {ClassRule(), InterfaceRule(), TypeLibRule()};
+    for (const KeyRule& rule : rules) {
+        const Ownership o = OwnerOf(rule);
+        const bool isClass = rule.path == rules[0].path, isTypeLib = rule.path == rules[2].path;
         const bool stops =
             o.owner == Owner::OverSimulator || (o.owner == Owner::Other && change != Change::Unregister &&
                                                 (isClass || (isTypeLib && change == Change::RegisterLocal)));
-        if (stops) return ForeignKey{spec.path, o.names, o.owner == Owner::OverSimulator, spec.refusal};
+        if (stops) return ForeignKey{rule.path, o.names, o.owner == Owner::OverSimulator, rule.refusal};
     }
     return std::nullopt;
 }
@@ -221,7 +221,7 @@ HRESULT RegisterLocalServer(const std::wstring& exePath, const std::wstring& dev
                                  {lib + L"\\" + kTypeLibServer, nullptr, exePath}});
     // At a station the interface's key belongs to the real server; its marshalling stays in force.
     const std::wstring intf = InterfaceKey(), libid = Guid(LIBID_DctTermSim);
-    if (OwnerOf(InterfaceSpec()).owner == Owner::None)
+    if (OwnerOf(InterfaceRule()).owner == Owner::None)
         values.insert(values.end(), {{intf, kMarker, libid},
                                      {intf, nullptr, L"ITerminals"},
                                      {intf + L"\\ProxyStubClsid32", nullptr, kTypeLibMarshaller},
@@ -236,7 +236,7 @@ HRESULT UnregisterServer() {
 }
 
 Registered RegisteredServer() {
-    switch (OwnerOf(ClassSpec()).owner) {
+    switch (OwnerOf(ClassRule()).owner) {
         case Owner::None: return Registered::None;
         case Owner::Other:
         case Owner::OverSimulator:
