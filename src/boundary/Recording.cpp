@@ -30,9 +30,6 @@ long DayNumber(const LocalTime& t) {
 
 bool SameDay(const LocalTime& a, const LocalTime& b) { return a.Year == b.Year && a.Month == b.Month && a.Day == b.Day; }
 
-
-
-
 std::string VersionText(const std::string& path) {
     const auto version = platform::ReadFileVersion(path);
     if (!version) return {};
@@ -56,9 +53,6 @@ struct EndAtUnload {
 } g_endAtUnload;
 
 }  // namespace
-
-
-
 
 Recording* Recording::ForNewTerminal(platform::Env& env, std::size_t fileLimit) {
     const std::string until =
@@ -104,8 +98,8 @@ void Recording::Start(const std::string& until) {
         until_ = until;
         trace::TraceFiles files(env_);
         folder_ = files.Folder();
-        const std::string module = files.ModuleName();
-        library_ = ChangeFileExt(trace::ExtractFileName(module), "");
+        module_ = files.ModuleName();
+        library_ = ChangeFileExt(trace::ExtractFileName(module_), "");
         const LocalTime now = env_.LocalNow();
         DeleteOldRecordings(trace::ExtractFilePath(folder_), trace::ExtractFileName(folder_), now);
         began_ = env_.MonotonicNow();
@@ -124,13 +118,12 @@ void Recording::OpenFile() {
     fileBytes_ = 0;
     // The header: what a replay needs to know of the library and of the user's settings in force.
     // Nothing that names the user or the machine.
-    const std::string module = trace::TraceFiles(env_).ModuleName();
-    const auto stamp = platform::ReadFileStamp(module);
+    const auto stamp = platform::ReadFileStamp(module_);
     const FormatSettings& formats = env_.UserFormats();
     JsonWriter json(buffer_);
     json.BeginObject().Key("format").Text(kFormatName).Key("version").Int(kFormatVersion);
-    json.Key("library").BeginObject().Key("file").Bytes(trace::ExtractFileName(module));
-    json.Key("version").Text(VersionText(module)).Key("size").Int(stamp.Ok ? stamp.Stamp.Size : -1).EndObject();
+    json.Key("library").BeginObject().Key("file").Bytes(trace::ExtractFileName(module_));
+    json.Key("version").Text(VersionText(module_)).Key("size").Int(stamp.Ok ? stamp.Stamp.Size : -1).EndObject();
     json.Key("code_page").Int(platform::AnsiCodePage());
     json.Key("decimal_separator").Bytes(std::string_view(&formats.DecimalSeparator, 1));
     json.Key("short_date").Bytes(formats.ShortDateFormat).Key("long_time").Bytes(formats.LongTimeFormat);

@@ -94,6 +94,7 @@ private:
     bool told_ = false;  // the debugger output has been told that the recording stopped
     std::string until_;    // the switch's time, "YYYY-MM-DD HH:MM:SS"
     std::string folder_;   // the trace folder, with the computer's prefix where the trace file has one
+    std::string module_;   // the library's file, for the header
     std::string library_;  // the library's file name, for the files' names
     std::string path_;
     LocalTime day_;        // the day of the file being written
